@@ -1,0 +1,113 @@
+#include "oven/controller.h"
+
+#include "console/keyboard.h"
+#include "oven/counters.h"
+#include "oven/oven.h"
+
+namespace
+{
+
+// A start needs something to do: a time to count down, or a target above
+// room temperature.
+bool Start_Allowed(bool door)
+{
+    if (door) {
+        return false;
+    }
+    if (Data_Storage.Time_Mode) {
+        return Data_Storage.Time != 0;
+    }
+    return Data_Storage.Set_Temp != AMBIENT_TEMP;
+}
+
+} // namespace
+
+void System_Controller(bool door, signed char key)
+{
+    static int state = Wait_Input;
+    static bool TimeCount = false; // countdown enabled
+    static bool TempCount = false; // heating enabled
+
+    switch (state) {
+    case Wait_Input:
+        // First match wins; a key whose condition fails is dropped.
+        if (key == KEY_SHORT && Data_Storage.Mode == MANUAL_MODE) {
+            state = Add_Short;
+            Increase10seconds_10c();
+        } else if (key == KEY_LONG && Data_Storage.Mode == MANUAL_MODE) {
+            state = Add_Long;
+            Increase30seconds_20c();
+        } else if (key == KEY_UNIT) {
+            state = Switch_Unit;
+            Time_Temp_Change();
+        } else if (key == KEY_MODE && Data_Storage.Time_Mode) {
+            state = Select_Mode;
+            Mode_Change();
+            Time_by_Mode();
+        } else if (key == KEY_START && Start_Allowed(door)) {
+            state = Starting;
+            Start_End(true);
+        }
+        break;
+
+    case Add_Short:
+    case Add_Long:
+    case Switch_Unit:
+    case Select_Mode:
+        state = Wait_Input; // this tick's key is dropped
+        break;
+
+    case Starting:
+        // This tick's key is dropped, so a second start press cannot cancel.
+        if (Data_Storage.Time_Mode) {
+            state = Time_Cooking;
+            TimeCount = true;
+        } else {
+            state = Temp_Cooking;
+            TempCount = true;
+        }
+        break;
+
+    // The end tests see the values left by the previous tick's counter step;
+    // a cancel read in the same tick wins over the end.
+    case Time_Cooking:
+        if (key == KEY_START) {
+            state = Wait_Input;
+            Start_End(false);
+            TimeCount = false;
+            Time_by_Mode(); // manual cooking loses the time left
+        } else if (Data_Storage.Time == 0) {
+            state = Finished;
+            TimeCount = false;
+        }
+        break;
+
+    case Temp_Cooking:
+        if (key == KEY_START) {
+            state = Wait_Input;
+            Start_End(false);
+            TempCount = false;
+            Data_Storage.Set_Temp = AMBIENT_TEMP;
+            Data_Storage.Cur_Temp = AMBIENT_TEMP;
+        } else if (Data_Storage.Cur_Temp == Data_Storage.Set_Temp) {
+            state = Finished;
+            TempCount = false;
+            Data_Storage.Cur_Temp = AMBIENT_TEMP; // the target stays for another run
+        }
+        break;
+
+    case Finished:
+        state = Wait_Input;
+        Beep_Sound(); // the tick stands still for the whole buzzer
+        Time_by_Mode();
+        Start_End(false);
+        break;
+
+    default:
+        state = Wait_Input; // not reachable; a lost state falls back to idle
+        break;
+    }
+
+    Time_Counting(TimeCount);
+    Temp_Counting(TempCount);
+}

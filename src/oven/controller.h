@@ -1,0 +1,21 @@
+// The oven's control logic: a state machine stepped once per tick, after
+// the panel has been drawn. It accepts or drops the panel keys, runs their
+// actions on the settings record, starts, watches and ends cooking, and at
+// the end of every step advances both cooking counters.
+#pragma once
+
+// Controller states. 2 to 6 last exactly one tick, so every accepted key
+// costs two ticks: the key of the tick after it is dropped.
+constexpr int Wait_Input = 1;   // idle: the only state that takes setting and start keys
+constexpr int Add_Short = 2;    // the tick after key a
+constexpr int Add_Long = 3;     // the tick after key b
+constexpr int Switch_Unit = 4;  // the tick after key c
+constexpr int Select_Mode = 5;  // the tick after key d
+constexpr int Starting = 6;     // the tick after a start
+constexpr int Time_Cooking = 7; // countdown running
+constexpr int Temp_Cooking = 8; // heating running
+constexpr int Finished = 9;     // cooking over; the next step sounds the buzzer
+
+// One step. `door` is true while the door is open; `key` is this tick's key
+// byte, 0xFF (-1) when none. Note the order: door first, key second.
+void System_Controller(bool door, signed char key);
