@@ -1,0 +1,35 @@
+#include "panel/display.h"
+
+#include <cstdio>
+
+#include "oven/oven.h"
+
+namespace
+{
+constexpr std::int32_t SECONDS_PER_MINUTE = 60;
+} // namespace
+
+void Display_Controller()
+{
+    Time_Temp_Display();
+    Mode_Display(Data_Storage.Mode);
+}
+
+void Time_Temp_Display()
+{
+    if (Data_Storage.Time_Mode) {
+        std::printf("%.2d : %.2d\n", Data_Storage.Time / SECONDS_PER_MINUTE,
+                    Data_Storage.Time % SECONDS_PER_MINUTE);
+    } else {
+        // Temperatures show truncated to whole degrees; "\xC2\xBA" is º (U+00BA).
+        std::printf("%.2d / %.2d\xC2\xBA"
+                    "C\n",
+                    static_cast<int>(Data_Storage.Cur_Temp),
+                    static_cast<int>(Data_Storage.Set_Temp));
+    }
+}
+
+void Mode_Display(std::int32_t mode)
+{
+    std::printf("%.2d : %s\n", mode, mode_string[mode]);
+}

@@ -1,0 +1,53 @@
+#include "panel/door_light.h"
+
+#include <cstdio>
+
+#include "console/keyboard.h"
+#include "oven/oven.h"
+
+bool Door_Sensor(signed char key, bool door)
+{
+    if (key != KEY_DOOR) {
+        return door;
+    }
+    if (Data_Storage.Start) {
+        return false; // a start needs a shut door, and it stays shut until the end
+    }
+    return !door;
+}
+
+void BackLight_Controller(bool start, bool door)
+{
+    static int state = Light_Off;
+    static bool enable = false;
+
+    switch (state) {
+    case Light_Off:
+        if (door || start) {
+            enable = true;
+            state = Light_On;
+        }
+        break;
+    case Light_On:
+        if (!door && !start) {
+            enable = false;
+            state = Light_Off;
+        }
+        break;
+    default:
+        state = Light_Off; // not reachable
+        enable = false;
+        break;
+    }
+    Back_Light(enable);
+}
+
+void Back_Light(bool on)
+{
+    // Printed every tick, changed or not.
+    if (on) {
+        std::printf("\033[93m%s\n", "Display On");
+    } else {
+        std::printf("\033[0m%s\n", "Display Off");
+    }
+}

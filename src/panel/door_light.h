@@ -1,0 +1,21 @@
+// The door switch and the display's back light.
+//
+// The back light is on exactly while the door is open or cooking runs,
+// judged on this tick's door and on the running flag as the previous tick's
+// controller step left it, so it follows a start or a stop one tick later.
+#pragma once
+
+constexpr int Light_Off = 1;
+constexpr int Light_On = 2;
+
+// Key f opens or closes the door, except while cooking runs: then the door
+// stays shut. Returns the new door flag (true = open).
+bool Door_Sensor(signed char key, bool door);
+
+// Steps the back light and prints the panel's first line. `start` is the
+// record's running flag as read before this tick's controller step.
+void BackLight_Controller(bool start, bool door);
+
+// Prints the first panel line. "Display On" switches the terminal to bright
+// yellow, which colours the rest of the frame; "Display Off" resets it first.
+void Back_Light(bool on);
