@@ -1,0 +1,58 @@
+// mwc: the control unit of a microwave oven, on a terminal.
+//
+// The entry runs the tick loop, the oven's only thread and only clock. Each
+// tick takes at most one key, updates the door and back light, draws the
+// three panel lines, steps the controller, sleeps 100 ms and pushes the frame
+// up. Every duration in the oven is a count of these ticks.
+#include <cstdio>
+#include <cstdlib>
+
+#include "console/delay.h"
+#include "console/keyboard.h"
+#include "oven/controller.h"
+#include "oven/oven.h"
+#include "panel/display.h"
+#include "panel/door_light.h"
+
+namespace
+{
+
+// Fixed, not corrected for the tick's work: ticks are counted, not timed.
+constexpr unsigned int TICK_US = 100000;
+
+// 19 newlines; puts adds the 20th.
+constexpr char SEPARATOR[] = "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n";
+static_assert(sizeof SEPARATOR - 1 == 19);
+
+// Pushes the frame up, below the last panel drawn.
+void screen_Clear()
+{
+    std::puts(SEPARATOR);
+}
+
+} // namespace
+
+int main()
+{
+    signed char key = '\t'; // anything but the quit key, so the first tick runs
+    bool door = false;      // shut
+
+    const bool raw = set_stdin() == 0;
+
+    // The tick that reads the quit key still runs to its end.
+    while (key != KEY_QUIT) {
+        key = Button();
+        door = Door_Sensor(key, door);
+        // The running flag is read before the controller steps, so a start
+        // or stop shows on the back light in the next tick.
+        BackLight_Controller(Data_Storage.Start, door);
+        Display_Controller();
+        System_Controller(door, key);
+        delay_us(TICK_US);
+        screen_Clear();
+    }
+
+    // The colour left by the back light stays: only the modes come back.
+    const bool restored = reset_stdin() == 0;
+    return (restored || !raw) ? EXIT_SUCCESS : EXIT_FAILURE;
+}
