@@ -1,0 +1,133 @@
+// The real mwc under a pseudo-terminal: whole runs, frame by frame.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <sys/wait.h>
+
+#include "run_mwc.h"
+
+namespace
+{
+
+constexpr char IDLE = '\xff'; // a byte that is the same as no key
+constexpr double BUZZER_S = 2.5;
+constexpr double LIMIT_S = 60.0;
+
+std::string Idle(int ticks)
+{
+    return std::string(static_cast<std::size_t>(ticks), IDLE);
+}
+
+void Expect_Clean_Exit(const Mwc_Run& run)
+{
+    ASSERT_EQ(run.frame_error, "");
+    for (std::size_t i = 0; i < run.frames.size(); ++i) {
+        EXPECT_EQ(Check_Frame(run.frames[i]), "") << "frame " << i;
+    }
+    ASSERT_TRUE(WIFEXITED(run.wait_status)) << "status " << run.wait_status;
+    EXPECT_EQ(WEXITSTATUS(run.wait_status), 0);
+}
+
+void Expect_Terminal_Restored(const Mwc_Run& run)
+{
+    const tcflag_t raw_off = ISIG | ICANON | ECHO;
+    EXPECT_EQ(run.running.c_lflag, run.before.c_lflag & ~raw_off) << "raw while running";
+    EXPECT_TRUE(Same_Modes(run.after, run.before)) << "modes after the run differ";
+}
+
+// Seconds between frame i and the next.
+double Gap_After(const Mwc_Run& run, std::size_t i)
+{
+    return run.frame_times.at(i + 1) - run.frame_times.at(i);
+}
+
+} // namespace
+
+TEST(Mwc, TimeCookingRunsToTheBuzzerAndQuitRestoresTheTerminal)
+{
+    // Frame 0 is the tick before the script; the script's bytes land one per tick.
+    const std::size_t start = 3;
+    const std::string script = "a" + Idle(1) + "e" + Idle(108) + "q";
+    const Mwc_Run run = Run_On_Terminal(script, LIMIT_S);
+    Expect_Clean_Exit(run);
+    Expect_Terminal_Restored(run);
+
+    ASSERT_EQ(run.frames.size(), script.size() + 1) << "the quit tick runs to its end";
+    EXPECT_EQ(run.frames[0].light, LIGHT_OFF);
+    EXPECT_EQ(run.frames[0].value, "00 : 00");
+    EXPECT_EQ(run.frames[0].mode, "00 : manual");
+    EXPECT_EQ(run.frames[2].value, "00 : 10");
+    EXPECT_EQ(run.frames[start].light, LIGHT_OFF);
+    EXPECT_EQ(run.frames[start + 1].light, LIGHT_ON);
+    EXPECT_EQ(run.frames[start + 11].value, "00 : 09");
+
+    const std::size_t buzzer = start + 102;
+    EXPECT_EQ(run.frames[buzzer - 1].value, "00 : 00");
+    EXPECT_EQ(run.frames[buzzer].value, "00 : 00");
+    EXPECT_EQ(run.frames[buzzer].light, LIGHT_ON);
+    EXPECT_EQ(run.frames[buzzer + 1].light, LIGHT_OFF);
+    EXPECT_EQ(run.errors, "\a\a\a") << "the bell rings on standard error only";
+
+    // The buzzer holds its tick for about 2.5 s; every other tick is short.
+    EXPECT_GE(Gap_After(run, buzzer), BUZZER_S - 0.05);
+    EXPECT_LE(Gap_After(run, buzzer), BUZZER_S + 0.6);
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i + 1 < run.frames.size(); ++i) {
+        if (i != buzzer) {
+            gaps.push_back(Gap_After(run, i));
+        }
+    }
+    std::sort(gaps.begin(), gaps.end());
+    EXPECT_NEAR(gaps[gaps.size() / 2], 0.1, 0.03) << "median tick";
+}
+
+TEST(Mwc, HeatingWithTheDoorAndSignalKeys)
+{
+    // Open the door, try to start (refused), close it; the interrupt, quit and
+    // suspend characters are plain bytes and change nothing.
+    const std::string script =
+        std::string("fef") + "c" + Idle(1) + "a" + Idle(1) + "\x03\x1c\x1a" + "e" + Idle(40) + "q";
+    const std::size_t start = 11;
+    const Mwc_Run run = Run_On_Terminal(script, LIMIT_S);
+    Expect_Clean_Exit(run);
+    Expect_Terminal_Restored(run);
+
+    ASSERT_EQ(run.frames.size(), script.size() + 1);
+    EXPECT_EQ(run.frames[1].light, LIGHT_ON) << "door open";
+    EXPECT_EQ(run.frames[3].light, LIGHT_OFF) << "door shut, refused start forgotten";
+    EXPECT_EQ(run.frames[start].value, "20 / 30\xC2\xBA"
+                                       "C");
+    EXPECT_EQ(run.frames[start + 1].light, LIGHT_ON);
+    EXPECT_EQ(run.frames[start + 31].value, "30 / 30\xC2\xBA"
+                                            "C");
+    EXPECT_EQ(run.frames[start + 32].value, "20 / 30\xC2\xBA"
+                                            "C");
+    EXPECT_GE(Gap_After(run, start + 32), BUZZER_S - 0.05);
+    EXPECT_EQ(run.frames[start + 33].light, LIGHT_OFF);
+    EXPECT_EQ(run.errors, "\a\a\a");
+}
+
+TEST(Mwc, QuitWithTheDoorOpenLeavesTheColourButRestoresTheModes)
+{
+    const Mwc_Run run = Run_On_Terminal("fq", LIMIT_S);
+    Expect_Clean_Exit(run);
+    Expect_Terminal_Restored(run);
+    ASSERT_EQ(run.frames.size(), 3U);
+    EXPECT_EQ(run.frames.back().light, LIGHT_ON);
+    EXPECT_TRUE(run.output.ends_with("00 : manual\n" + std::string(20, '\n')));
+    EXPECT_EQ(run.errors, "");
+}
+
+TEST(Mwc, PipedScriptIsAReplay)
+{
+    const Mwc_Run run = Run_On_Pipes("axeq", LIMIT_S);
+    Expect_Clean_Exit(run);
+    ASSERT_EQ(run.frames.size(), 4U);
+    EXPECT_EQ(run.frames[0].value, "00 : 00");
+    EXPECT_EQ(run.frames[1].value, "00 : 10");
+    EXPECT_EQ(run.frames[2].value, "00 : 10");
+    EXPECT_EQ(run.frames[2].light, LIGHT_OFF);
+    EXPECT_EQ(run.frames[3].light, LIGHT_ON);
+    EXPECT_EQ(run.errors, "");
+}

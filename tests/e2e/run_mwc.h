@@ -1,0 +1,34 @@
+// Runs the real mwc with a key script and collects what it did.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <termios.h>
+#include <vector>
+
+#include "frames.h"
+
+struct Mwc_Run {
+    std::string output;              // standard output, with the terminal's "\r\n" as "\n"
+    std::string errors;              // standard error
+    std::vector<Frame> frames;       // the output read as frames
+    std::string frame_error;         // where the output is not frames, if anywhere
+    std::vector<double> frame_times; // seconds from start to each frame's first byte
+    int wait_status = -1;            // as waitpid gives it
+    termios before{};                // the terminal's modes handed to mwc
+    termios running{};               // ... seen after the first frame
+    termios after{};                 // ... after mwc ended
+};
+
+// Starts mwc on a new pseudo-terminal, waits for its first frame, types the
+// whole script at once (mwc takes one byte per tick), and reads until mwc
+// ends or `limit_s` seconds have passed, when it is killed.
+Mwc_Run Run_On_Terminal(std::string_view script, double limit_s);
+
+// Same, with standard input and output as pipes: the script is written and
+// the input closed at once.
+Mwc_Run Run_On_Pipes(std::string_view script, double limit_s);
+
+// True when two sets of terminal modes are the same in every field that
+// tcsetattr sets.
+bool Same_Modes(const termios& a, const termios& b);
