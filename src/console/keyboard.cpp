@@ -1,5 +1,6 @@
 #include "console/keyboard.h"
 
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,11 +27,43 @@ void set_min(cc_t min)
     tcsetattr(STDIN_FILENO, TCSANOW, &new_term);
 }
 
+// Signals that can still end the program with the signal characters off:
+// kill, a closed terminal window, a timeout, a closed pipe on the panel's
+// output. Each puts the terminal back before the process ends.
+constexpr int FATAL_SIGNALS[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE};
+
+// Async-signal-safe: tcsetattr and raise only. SA_RESETHAND has already put
+// the default action back, so the re-raised signal, delivered when this
+// returns, ends the process and its parent sees the true cause.
+void restore_and_die(int signal_number)
+{
+    tcsetattr(STDIN_FILENO, TCSANOW, &oldterm);
+    raise(signal_number);
+}
+
+void restore_on_signals()
+{
+    struct sigaction action {
+    };
+    action.sa_handler = restore_and_die;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal_number : FATAL_SIGNALS) {
+        sigaddset(&action.sa_mask, signal_number); // one restore at a time
+    }
+    for (const int signal_number : FATAL_SIGNALS) {
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
 } // namespace
 
 int set_stdin()
 {
-    tcgetattr(STDIN_FILENO, &oldterm);
+    // Only a terminal has modes to lose; other input keeps the default actions.
+    if (tcgetattr(STDIN_FILENO, &oldterm) == 0) {
+        restore_on_signals();
+    }
     new_term = oldterm;
     new_term.c_lflag &= ~RAW_OFF_FLAGS;
     new_term.c_cc[VMIN] = REST_MIN;

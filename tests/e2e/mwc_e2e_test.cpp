@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <string>
 #include <sys/wait.h>
 
@@ -130,4 +132,35 @@ TEST(Mwc, PipedScriptIsAReplay)
     EXPECT_EQ(run.frames[2].light, LIGHT_OFF);
     EXPECT_EQ(run.frames[3].light, LIGHT_ON);
     EXPECT_EQ(run.errors, "");
+}
+
+// Signals that can still reach the program put the terminal back and end it
+// by that same signal.
+class Mwc_Signal : public testing::TestWithParam<int>
+{
+};
+
+TEST_P(Mwc_Signal, RestoresTheTerminalAndDiesByTheSignal)
+{
+    const int signal_number = GetParam();
+    const Mwc_Run run = Run_On_Terminal("a", LIMIT_S, signal_number);
+    // The signal lands mid-tick: only the frames before it are whole.
+    EXPECT_GE(run.frames.size(), 5U) << "ran for a while first";
+    ASSERT_TRUE(WIFSIGNALED(run.wait_status)) << "status " << run.wait_status;
+    EXPECT_EQ(WTERMSIG(run.wait_status), signal_number);
+    Expect_Terminal_Restored(run);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fatal, Mwc_Signal,
+                         testing::Values(SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE),
+                         [](const testing::TestParamInfo<int>& param) {
+                             return std::string(sigabbrev_np(param.param));
+                         });
+
+TEST(Mwc, ClosedOutputPipeRestoresTheTerminalAndDiesBySigpipe)
+{
+    const Mwc_Run run = Run_Into_Closed_Pipe(LIMIT_S);
+    ASSERT_TRUE(WIFSIGNALED(run.wait_status)) << "status " << run.wait_status;
+    EXPECT_EQ(WTERMSIG(run.wait_status), SIGPIPE);
+    EXPECT_TRUE(Same_Modes(run.after, run.before)) << "modes after the run differ";
 }

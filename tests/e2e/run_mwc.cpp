@@ -29,9 +29,12 @@ double Seconds_Since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-[[noreturn]] void Exec_Mwc(int error_fd)
+[[noreturn]] void Exec_Mwc(int error_fd, int output_fd = -1)
 {
     dup2(error_fd, STDERR_FILENO);
+    if (output_fd >= 0) {
+        dup2(output_fd, STDOUT_FILENO);
+    }
     execl(MWC_PATH, "mwc", static_cast<char*>(nullptr));
     _exit(127);
 }
@@ -54,17 +57,32 @@ bool Read_Some(int fd, std::string& into, bool fold_cr)
 
 // Reads standard output and error until both end or time runs out; types
 // the script once the first frame is on the screen.
-void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal,
-             std::string_view script, double limit_s)
+struct Plan {
+    std::string_view script;
+    bool type_script; // type it on the terminal after the first frame
+    int signal;       // sent a second after typing, when not 0
+    double limit_s;
+};
+
+constexpr double SIGNAL_DELAY_S = 1.0;
+
+void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, const Plan& plan)
 {
     const auto start = Clock::now();
     std::vector<Chunk> chunks;
-    bool typed = !terminal;
+    const std::string_view script = plan.script;
+    const double limit_s = plan.limit_s;
+    bool typed = !plan.type_script;
+    double typed_at = 0.0;
+    bool signalled = plan.signal == 0;
     bool out_open = true;
     bool err_open = true;
     while ((out_open || err_open) && Seconds_Since(start) < limit_s) {
         pollfd fds[2] = {{out_open ? out_fd : -1, POLLIN, 0}, {err_open ? err_fd : -1, POLLIN, 0}};
         if (poll(fds, 2, POLL_MS) <= 0) {
+            if (typed && !signalled && Seconds_Since(start) > typed_at + SIGNAL_DELAY_S) {
+                signalled = kill(pid, plan.signal) == 0;
+            }
             continue;
         }
         if (fds[0].revents != 0) {
@@ -107,11 +125,14 @@ bool Same_Modes(const termios& a, const termios& b)
            cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
 }
 
-Mwc_Run Run_On_Terminal(std::string_view script, double limit_s)
+namespace
+{
+
+// mwc on a new pseudo-terminal in the kernel's cooked defaults, with a VTIME
+// of its own so that a restore which forgets it shows.
+Mwc_Run Run_Terminal(const Plan& plan, bool output_to_closed_pipe)
 {
     Mwc_Run run;
-    // The kernel's cooked defaults, with a VTIME of its own so that a
-    // restore which forgets it shows.
     int scratch_master = -1;
     int scratch_slave = -1;
     openpty(&scratch_master, &scratch_slave, nullptr, nullptr, nullptr);
@@ -122,24 +143,39 @@ Mwc_Run Run_On_Terminal(std::string_view script, double limit_s)
     winsize size{24, 80, 0, 0};
 
     int errors[2];
-    if (pipe2(errors, O_CLOEXEC) != 0) {
+    int output[2];
+    if (pipe2(errors, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
         return run;
     }
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, &run.before, &size);
     if (pid == 0) {
-        Exec_Mwc(errors[1]);
+        Exec_Mwc(errors[1], output_to_closed_pipe ? output[1] : -1);
     }
     close(errors[1]);
+    close(output[0]); // nobody reads the pipe
+    close(output[1]);
     if (pid < 0) {
         close(errors[0]);
         return run;
     }
-    Collect(run, pid, master, errors[0], true, script, limit_s);
+    Collect(run, pid, master, errors[0], true, plan);
     tcgetattr(master, &run.after);
     close(master);
     close(errors[0]);
     return run;
+}
+
+} // namespace
+
+Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal)
+{
+    return Run_Terminal({script, true, signal, limit_s}, false);
+}
+
+Mwc_Run Run_Into_Closed_Pipe(double limit_s)
+{
+    return Run_Terminal({"", false, 0, limit_s}, true);
 }
 
 Mwc_Run Run_On_Pipes(std::string_view script, double limit_s)
@@ -164,7 +200,7 @@ Mwc_Run Run_On_Pipes(std::string_view script, double limit_s)
         write(in[1], script.data(), script.size()) == static_cast<ssize_t>(script.size());
     close(in[1]);
     if (pid > 0 && written) {
-        Collect(run, pid, out[0], errors[0], false, script, limit_s);
+        Collect(run, pid, out[0], errors[0], false, {script, false, 0, limit_s});
     }
     close(out[0]);
     close(errors[0]);

@@ -22,8 +22,13 @@ struct Mwc_Run {
 
 // Starts mwc on a new pseudo-terminal, waits for its first frame, types the
 // whole script at once (mwc takes one byte per tick), and reads until mwc
-// ends or `limit_s` seconds have passed, when it is killed.
-Mwc_Run Run_On_Terminal(std::string_view script, double limit_s);
+// ends or `limit_s` seconds have passed, when it is killed. A `signal` other
+// than 0 is sent to mwc about a second after the script was typed.
+Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal = 0);
+
+// Starts mwc on a new pseudo-terminal with its standard output a pipe that
+// nobody reads: its first write of frames meets a closed pipe.
+Mwc_Run Run_Into_Closed_Pipe(double limit_s);
 
 // Same, with standard input and output as pipes: the script is written and
 // the input closed at once.
