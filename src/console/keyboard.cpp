@@ -46,7 +46,7 @@ void restore_on_signals()
     struct sigaction action {
     };
     action.sa_handler = restore_and_die;
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
     sigemptyset(&action.sa_mask);
     for (const int signal_number : FATAL_SIGNALS) {
         sigaddset(&action.sa_mask, signal_number); // one restore at a time
@@ -81,7 +81,8 @@ int kgetch()
     set_min(REST_MIN);
     // End of input and read errors are the same as no key.
     if (n > 0) {
-        ch_read = static_cast<signed char>(c);
+        // Sign extension is intended: byte 0xFF reads as -1, the same as no key.
+        ch_read = static_cast<signed char>(c); // NOLINT(bugprone-signed-char-misuse,cert-str34-c)
         return ch_read;
     }
     return NO_KEY;

@@ -25,15 +25,19 @@ Stdout_Capture::~Stdout_Capture()
     close(file_fd_);
 }
 
-std::string Stdout_Capture::Take()
+// Not const: it empties the capture.
+std::string Stdout_Capture::Take() // NOLINT(readability-make-member-function-const)
 {
     std::fflush(stdout);
     std::string text;
     char buffer[4096];
     ssize_t n = 0;
-    while ((n = pread(file_fd_, buffer, sizeof buffer, taken_)) > 0) {
+    while ((n = pread(file_fd_, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0) {
         text.append(buffer, static_cast<std::size_t>(n));
-        taken_ += n;
+    }
+    // Start the file afresh, so that a long run does not fill the disk.
+    if (ftruncate(file_fd_, 0) != 0 || lseek(file_fd_, 0, SEEK_SET) != 0) {
+        std::abort();
     }
     return text;
 }
