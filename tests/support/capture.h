@@ -17,5 +17,4 @@ class Stdout_Capture
   private:
     int saved_fd_;
     int file_fd_;
-    long taken_ = 0;
 };
