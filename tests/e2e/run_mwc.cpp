@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -35,6 +36,17 @@ double Seconds_Since(Clock::time_point start)
     if (output_fd >= 0) {
         dup2(output_fd, STDOUT_FILENO);
     }
+#ifdef VALGRIND_PATH
+    // Memcheck run: any error or leak ends mwc with status 99; the report
+    // goes to a file so that standard error stays mwc's own.
+    if (const char* log = std::getenv("MWC_E2E_VALGRIND_LOG")) {
+        const std::string log_option = std::string("--log-file=") + log;
+        execl(VALGRIND_PATH, "valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
+              "--show-leak-kinds=all", "--errors-for-leak-kinds=all", log_option.c_str(), MWC_PATH,
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+#endif
     execl(MWC_PATH, "mwc", static_cast<char*>(nullptr));
     _exit(127);
 }
