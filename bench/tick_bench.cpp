@@ -1,0 +1,84 @@
+// One tick's work (door, back light, display, controller and counters) in
+// the controller's busiest states, with the panel's output going to
+// /dev/null through standard output's default buffering. The tone layer and
+// the sleep are the recording stand-ins, so nothing sleeps.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "console/keyboard.h"
+#include "oven/oven.h"
+#include "stand_ins.h"
+#include "tick.h"
+
+namespace
+{
+
+constexpr auto NONE = static_cast<signed char>(NO_KEY);
+
+void Keys(const char* keys)
+{
+    for (const char* key = keys; *key != '\0'; ++key) {
+        Tick(*key);
+    }
+}
+
+void Idle(benchmark::State& state)
+{
+    for (auto _ : state) {
+        Tick(NONE);
+    }
+    Sound_Log().clear();
+}
+
+// Counting down from 10 minutes; the time is topped up between ticks so the
+// countdown never reaches its end.
+void Countdown(benchmark::State& state)
+{
+    Keys("b.e."); // start, then into Time_Cooking
+    if (!Data_Storage.Start || !Data_Storage.Time_Mode) {
+        state.SkipWithError("the countdown did not start");
+    }
+    for (auto _ : state) {
+        Data_Storage.Time = MAX_TIME;
+        Tick(NONE);
+    }
+    Keys("e."); // cancel, back to idle
+}
+
+// Heating to 90 °C; the oven is cooled between ticks so it never arrives.
+void Heating(benchmark::State& state)
+{
+    Keys("c.b.b.b.e."); // by temperature, target 90, start
+    if (!Data_Storage.Start || Data_Storage.Time_Mode || Data_Storage.Set_Temp != MAX_TEMP) {
+        state.SkipWithError("the heating did not start");
+    }
+    for (auto _ : state) {
+        Data_Storage.Cur_Temp = AMBIENT_TEMP;
+        Tick(NONE);
+    }
+    Keys("e.c."); // cancel, back to cooking by time
+}
+
+} // namespace
+
+// Registered in this order on purpose: each leaves the oven idle for the next.
+BENCHMARK(Idle);
+BENCHMARK(Countdown);
+BENCHMARK(Heating);
+
+int main(int argc, char** argv)
+{
+    // The panel prints to standard output; the report goes to standard error.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) {
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_Tabular); // no colour
+    reporter.SetOutputStream(&std::cerr);
+    reporter.SetErrorStream(&std::cerr);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
