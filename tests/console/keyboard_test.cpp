@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "console/keyboard.h"
+#include "terminal_modes.h"
 
 namespace
 {
@@ -37,12 +38,6 @@ void Type(int master, const char* keys)
     pollfd ready{STDIN_FILENO, POLLIN, 0};
     ASSERT_EQ(poll(&ready, 1, WAIT_MS), 1);
     usleep(20000); // let the whole burst land in the input queue
-}
-
-bool Same_Modes(const termios& a, const termios& b)
-{
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -129,18 +128,6 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
             frame.light.size() + frame.value.size() + frame.mode.size() + 3 + SEPARATOR_NEWLINES;
     }
 }
-
-} // namespace
-
-bool Same_Modes(const termios& a, const termios& b)
-{
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 &&
-           cfgetispeed(&a) == cfgetispeed(&b) && cfgetospeed(&a) == cfgetospeed(&b);
-}
-
-namespace
-{
 
 // mwc on a new pseudo-terminal in the kernel's cooked defaults, with a VTIME
 // of its own so that a restore which forgets it shows.

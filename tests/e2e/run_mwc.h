@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frames.h"
+#include "terminal_modes.h"
 
 struct Mwc_Run {
     std::string output;              // standard output, with the terminal's "\r\n" as "\n"
@@ -33,7 +34,3 @@ Mwc_Run Run_Into_Closed_Pipe(double limit_s);
 // Same, with standard input and output as pipes: the script is written and
 // the input closed at once.
 Mwc_Run Run_On_Pipes(std::string_view script, double limit_s);
-
-// True when two sets of terminal modes are the same in every field that
-// tcsetattr sets.
-bool Same_Modes(const termios& a, const termios& b);

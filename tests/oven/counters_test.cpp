@@ -8,17 +8,11 @@
 namespace
 {
 
-void Count_Time(int calls)
+// `calls` consecutive steps of a counter with its flag set.
+void Step(void (*counter)(bool), int calls)
 {
     for (int i = 0; i < calls; ++i) {
-        Time_Counting(true);
-    }
-}
-
-void Count_Temp(int calls)
-{
-    for (int i = 0; i < calls; ++i) {
-        Temp_Counting(true);
+        counter(true);
     }
 }
 
@@ -27,44 +21,44 @@ void Count_Temp(int calls)
 TEST(Counters, TimeDropsOneSecondEveryTenthStep)
 {
     Data_Storage.Time = 30;
-    Count_Time(9);
+    Step(Time_Counting, 9);
     EXPECT_EQ(Data_Storage.Time, 30);
-    Count_Time(1);
+    Step(Time_Counting, 1);
     EXPECT_EQ(Data_Storage.Time, 29);
-    Count_Time(20);
+    Step(Time_Counting, 20);
     EXPECT_EQ(Data_Storage.Time, 27);
 }
 
 TEST(Counters, AStepWithoutRunRestartsTheSecond)
 {
     Data_Storage.Time = 30;
-    Count_Time(9);
+    Step(Time_Counting, 9);
     Time_Counting(false);
-    Count_Time(9);
+    Step(Time_Counting, 9);
     EXPECT_EQ(Data_Storage.Time, 30);
-    Count_Time(1);
+    Step(Time_Counting, 1);
     EXPECT_EQ(Data_Storage.Time, 29);
 }
 
 TEST(Counters, TemperatureRisesTenDegreesEveryThirtiethStep)
 {
-    Count_Temp(29);
+    Step(Temp_Counting, 29);
     EXPECT_EQ(Data_Storage.Cur_Temp, AMBIENT_TEMP);
-    Count_Temp(1);
+    Step(Temp_Counting, 1);
     EXPECT_EQ(Data_Storage.Cur_Temp, 30.0);
-    Count_Temp(29);
+    Step(Temp_Counting, 29);
     Temp_Counting(false);
-    Count_Temp(29);
+    Step(Temp_Counting, 29);
     EXPECT_EQ(Data_Storage.Cur_Temp, 30.0);
-    Count_Temp(1);
+    Step(Temp_Counting, 1);
     EXPECT_EQ(Data_Storage.Cur_Temp, 40.0);
 }
 
 TEST(Counters, CountersKeepSeparateSteps)
 {
     Data_Storage.Time = 5;
-    Count_Temp(15);
-    Count_Time(10);
+    Step(Temp_Counting, 15);
+    Step(Time_Counting, 10);
     EXPECT_EQ(Data_Storage.Time, 4);
     EXPECT_EQ(Data_Storage.Cur_Temp, AMBIENT_TEMP);
 }

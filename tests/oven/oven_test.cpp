@@ -28,16 +28,6 @@ std::vector<double> Targets_After(void (*action)(), int presses)
 
 } // namespace
 
-TEST(Oven_Record, StartsIdleInManualTimeCooking)
-{
-    EXPECT_EQ(Data_Storage.Time, 0);
-    EXPECT_EQ(Data_Storage.Set_Temp, AMBIENT_TEMP);
-    EXPECT_EQ(Data_Storage.Cur_Temp, AMBIENT_TEMP);
-    EXPECT_EQ(Data_Storage.Mode, MANUAL_MODE);
-    EXPECT_TRUE(Data_Storage.Time_Mode);
-    EXPECT_FALSE(Data_Storage.Start);
-}
-
 TEST(Oven_Record, ShortTimeStepWrapsFromTheTopToOneStep)
 {
     const auto times = Times_After(Increase10seconds_10c, 61);
@@ -97,13 +87,4 @@ TEST(Oven_Record, ModesCycleWithTheirPresetTimes)
     }
     EXPECT_EQ(modes, (std::vector<std::int32_t>{1, 2, 3, 4, 5, 0, 1}));
     EXPECT_EQ(times, (std::vector<std::int32_t>{60, 90, 120, 300, 120, 0, 60}));
-}
-
-TEST(Oven_Record, ModeNamesAreNulPaddedUtf8)
-{
-    EXPECT_STREQ(mode_string[0], "manual");
-    EXPECT_STREQ(mode_string[4], "\xEA\xB5\xAD/\xEC\xB0\x8C\xEA\xB0\x9C");
-    for (const auto& name : mode_string) {
-        EXPECT_EQ(name[MODE_NAME_SIZE - 1], '\0');
-    }
 }
