@@ -68,8 +68,6 @@ bool Read_Some(int fd, std::string& into, bool fold_cr)
     return true;
 }
 
-// Reads standard output and error until both end or time runs out; types
-// the script once the first frame is on the screen.
 struct Plan {
     std::string_view script;
     bool type_script; // type it on the terminal after the first frame
@@ -79,6 +77,8 @@ struct Plan {
 
 constexpr double SIGNAL_DELAY_S = 1.0;
 
+// Reads standard output and error until both end or time runs out; types
+// the script once the first frame is on the screen.
 void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, const Plan& plan)
 {
     const auto start = Clock::now();
@@ -91,11 +91,11 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
     bool out_open = true;
     bool err_open = true;
     while ((out_open || err_open) && Seconds_Since(start) < limit_s) {
+        if (typed && !signalled && Seconds_Since(start) > typed_at + SIGNAL_DELAY_S) {
+            signalled = kill(pid, plan.signal) == 0;
+        }
         pollfd fds[2] = {{out_open ? out_fd : -1, POLLIN, 0}, {err_open ? err_fd : -1, POLLIN, 0}};
         if (poll(fds, 2, POLL_MS) <= 0) {
-            if (typed && !signalled && Seconds_Since(start) > typed_at + SIGNAL_DELAY_S) {
-                signalled = kill(pid, plan.signal) == 0;
-            }
             continue;
         }
         if (fds[0].revents != 0) {
@@ -109,6 +109,7 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
             tcgetattr(out_fd, &run.running);
             typed =
                 write(out_fd, script.data(), script.size()) == static_cast<ssize_t>(script.size());
+            typed_at = Seconds_Since(start);
         }
     }
     if (out_open || err_open) {

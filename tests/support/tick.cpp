@@ -31,14 +31,13 @@ bool Door_Open()
 std::vector<Frame> Run_Ticks(std::string_view keys)
 {
     Stdout_Capture capture;
-    std::string output;
     std::vector<bool> buzzed;
     for (const char byte : keys) {
         const std::size_t sounds = Sound_Log().size();
         Tick(static_cast<signed char>(byte));
         buzzed.push_back(Sound_Log().size() != sounds);
     }
-    output = capture.Take();
+    const std::string output = capture.Take();
 
     std::vector<Frame> frames;
     const std::string error = Read_Frames(output, 0, frames);
