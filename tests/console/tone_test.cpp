@@ -56,8 +56,9 @@ std::string Sound_Buzzer(double& seconds)
     close(saved);
 
     std::string text(static_cast<std::size_t>(lseek(file, 0, SEEK_END)), '\0');
-    pread(file, text.data(), text.size(), 0);
+    const ssize_t n = pread(file, text.data(), text.size(), 0);
     close(file);
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0); // what could not be read is not there
     return text;
 }
 

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 
 #include "run_mwc.h"
@@ -19,6 +21,16 @@ constexpr double LIMIT_S = 60.0;
 std::string Idle(int ticks)
 {
     return std::string(static_cast<std::size_t>(ticks), IDLE);
+}
+
+// A key script, one byte per tick, built by appending its parts in order.
+std::string Script(std::initializer_list<std::string_view> parts)
+{
+    std::string script;
+    for (const std::string_view part : parts) {
+        script.append(part);
+    }
+    return script;
 }
 
 void Expect_Clean_Exit(const Mwc_Run& run)
@@ -50,7 +62,7 @@ TEST(Mwc, TimeCookingRunsToTheBuzzerAndQuitRestoresTheTerminal)
 {
     // Frame 0 is the tick before the script; the script's bytes land one per tick.
     const std::size_t start = 3;
-    const std::string script = "a" + Idle(1) + "e" + Idle(108) + "q";
+    const std::string script = Script({"a", Idle(1), "e", Idle(108), "q"});
     const Mwc_Run run = Run_On_Terminal(script, LIMIT_S);
     Expect_Clean_Exit(run);
     Expect_Terminal_Restored(run);
@@ -89,7 +101,7 @@ TEST(Mwc, HeatingWithTheDoorAndSignalKeys)
     // Open the door, try to start (refused), close it; the interrupt, quit and
     // suspend characters are plain bytes and change nothing.
     const std::string script =
-        std::string("fef") + "c" + Idle(1) + "a" + Idle(1) + "\x03\x1c\x1a" + "e" + Idle(40) + "q";
+        Script({"fef", "c", Idle(1), "a", Idle(1), "\x03\x1c\x1a", "e", Idle(40), "q"});
     const std::size_t start = 11;
     const Mwc_Run run = Run_On_Terminal(script, LIMIT_S);
     Expect_Clean_Exit(run);
