@@ -9,6 +9,7 @@
 
 #include "console/delay.h"
 #include "console/keyboard.h"
+#include "console/restore.h"
 #include "oven/controller.h"
 #include "oven/oven.h"
 #include "panel/display.h"
@@ -50,9 +51,13 @@ int main()
         System_Controller(door, key);
         delay_us(TICK_US);
         screen_Clear();
+        // The tick's frame goes out now, to a pipe or a file too, so a
+        // reader sees it at once and a kill loses nothing. On a terminal
+        // every line is already out and this makes no system call.
+        std::fflush(stdout);
     }
 
-    // The colour left by the back light stays: only the modes come back.
     const bool restored = reset_stdin() == 0;
+    reset_colour(); // the shell gets its own colours back
     return (restored || !raw) ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -1,8 +1,9 @@
 #include "console/keyboard.h"
 
-#include <csignal>
 #include <termios.h>
 #include <unistd.h>
+
+#include "console/restore.h"
 
 namespace
 {
@@ -27,47 +28,22 @@ void set_min(cc_t min)
     tcsetattr(STDIN_FILENO, TCSANOW, &new_term);
 }
 
-// Signals that can still end the program with the signal characters off:
-// kill, a closed terminal window, a timeout, a closed pipe on the panel's
-// output. Each puts the terminal back before the process ends.
-constexpr int FATAL_SIGNALS[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE};
-
-// Async-signal-safe: tcsetattr and raise only. SA_RESETHAND has already put
-// the default action back, so the re-raised signal, delivered when this
-// returns, ends the process and its parent sees the true cause.
-void restore_and_die(int signal_number)
-{
-    tcsetattr(STDIN_FILENO, TCSANOW, &oldterm);
-    raise(signal_number);
-}
-
-void restore_on_signals()
-{
-    struct sigaction action {
-    };
-    action.sa_handler = restore_and_die;
-    action.sa_flags = static_cast<int>(SA_RESETHAND);
-    sigemptyset(&action.sa_mask);
-    for (const int signal_number : FATAL_SIGNALS) {
-        sigaddset(&action.sa_mask, signal_number); // one restore at a time
-    }
-    for (const int signal_number : FATAL_SIGNALS) {
-        sigaction(signal_number, &action, nullptr);
-    }
-}
-
 } // namespace
 
 int set_stdin()
 {
-    // Only a terminal has modes to lose; other input keeps the default actions.
-    if (tcgetattr(STDIN_FILENO, &oldterm) == 0) {
-        restore_on_signals();
-    }
+    const bool terminal = tcgetattr(STDIN_FILENO, &oldterm) == 0;
     new_term = oldterm;
     new_term.c_lflag &= ~RAW_OFF_FLAGS;
     new_term.c_cc[VMIN] = REST_MIN;
     new_term.c_cc[VTIME] = NO_TIMEOUT;
+    // Guarded before the switch. Only a terminal has modes to lose; the
+    // colour is guarded either way.
+    if (terminal) {
+        guard_terminal(&oldterm, &new_term);
+    } else {
+        guard_terminal(nullptr, nullptr);
+    }
     const int result = tcsetattr(STDIN_FILENO, TCSANOW, &new_term);
     ch_read = NO_KEY;
     return result;

@@ -20,9 +20,8 @@ constexpr int NO_KEY = -1;
 
 // Saves the terminal's attributes and switches it to raw single-byte input.
 // Returns the result of the switch: 0 when the terminal is now raw, -1 when
-// standard input is not a terminal (nothing changes then). On a terminal,
-// SIGTERM, SIGHUP, SIGINT, SIGQUIT and SIGPIPE from then on put the saved
-// attributes back and end the process by that same signal.
+// standard input is not a terminal (nothing changes then). From then on the
+// terminal is guarded against signals (see restore.h).
 int set_stdin();
 
 // One poll: the next input byte, sign-extended, or NO_KEY. Never waits on a

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "console/keyboard.h"
+#include "console/restore.h"
 #include "oven/oven.h"
 
 bool Door_Sensor(signed char key, bool door)
@@ -44,10 +45,13 @@ void BackLight_Controller(bool start, bool door)
 
 void Back_Light(bool on)
 {
-    // Printed every tick, changed or not.
+    // Printed every tick, changed or not. The yellow is marked as in force
+    // from just before it is printed until just after the reset is.
     if (on) {
+        mark_colour(true);
         std::printf("\033[93m%s\n", "Display On");
     } else {
         std::printf("\033[0m%s\n", "Display Off");
+        mark_colour(false);
     }
 }

@@ -122,15 +122,20 @@ TEST(Mwc, HeatingWithTheDoorAndSignalKeys)
     EXPECT_EQ(run.errors, "\a\a\a");
 }
 
-TEST(Mwc, QuitWithTheDoorOpenLeavesTheColourButRestoresTheModes)
+TEST(Mwc, QuitWithTheDoorOpenPutsBackTheModesAndTheColour)
 {
     const Mwc_Run run = Run_On_Terminal("fq", LIMIT_S);
     Expect_Clean_Exit(run);
     Expect_Terminal_Restored(run);
     ASSERT_EQ(run.frames.size(), 3U);
     EXPECT_EQ(run.frames.back().light, LIGHT_ON);
-    EXPECT_TRUE(run.output.ends_with("00 : manual\n" + std::string(20, '\n')));
+    EXPECT_TRUE(run.output.ends_with("00 : manual\n" + std::string(20, '\n') + "\033[0m"))
+        << "the colour reset is the last thing written";
     EXPECT_EQ(run.errors, "");
+
+    const Mwc_Run shut = Run_On_Terminal("ffq", LIMIT_S);
+    Expect_Clean_Exit(shut);
+    EXPECT_FALSE(shut.colour_reset) << "no reset when the light is off";
 }
 
 TEST(Mwc, PipedScriptIsAReplay)
@@ -143,31 +148,73 @@ TEST(Mwc, PipedScriptIsAReplay)
     EXPECT_EQ(run.frames[2].value, "00 : 10");
     EXPECT_EQ(run.frames[2].light, LIGHT_OFF);
     EXPECT_EQ(run.frames[3].light, LIGHT_ON);
+    EXPECT_TRUE(run.colour_reset);
     EXPECT_EQ(run.errors, "");
 }
 
-// Signals that can still reach the program put the terminal back and end it
-// by that same signal.
+TEST(Mwc, PipedFramesComeEachTickAndAKillLosesNone)
+{
+    // The input ends after the door key: the oven idles, lit, until killed.
+    const Mwc_Run run = Run_On_Pipes("f", LIMIT_S, SIGTERM);
+    ASSERT_TRUE(WIFSIGNALED(run.wait_status)) << "status " << run.wait_status;
+    EXPECT_EQ(WTERMSIG(run.wait_status), SIGTERM);
+    EXPECT_EQ(run.frame_error, "") << "only whole frames, then the reset";
+    EXPECT_TRUE(run.colour_reset);
+    ASSERT_GE(run.frames.size(), 5U);
+    EXPECT_LT(run.frame_times[1], 0.5) << "the second frame came at its tick's end";
+    EXPECT_EQ(run.frames.back().light, LIGHT_ON);
+}
+
+// Every catchable signal whose default action ends the program puts back
+// the modes and the colour, then ends it by that same signal.
 class Mwc_Signal : public testing::TestWithParam<int>
 {
 };
 
-TEST_P(Mwc_Signal, RestoresTheTerminalAndDiesByTheSignal)
+TEST_P(Mwc_Signal, PutsBackTheTerminalAndDiesByTheSignal)
 {
     const int signal_number = GetParam();
-    const Mwc_Run run = Run_On_Terminal("a", LIMIT_S, signal_number);
+    const Mwc_Run run = Run_On_Terminal("f", LIMIT_S, signal_number); // door open: yellow
     // The signal lands mid-tick: only the frames before it are whole.
     EXPECT_GE(run.frames.size(), 5U) << "ran for a while first";
     ASSERT_TRUE(WIFSIGNALED(run.wait_status)) << "status " << run.wait_status;
     EXPECT_EQ(WTERMSIG(run.wait_status), signal_number);
     Expect_Terminal_Restored(run);
+    EXPECT_TRUE(run.colour_reset) << "the colour reset is the last thing written";
 }
 
 INSTANTIATE_TEST_SUITE_P(Fatal, Mwc_Signal,
-                         testing::Values(SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE),
+                         testing::Values(SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM,
+                                         SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ,
+                                         SIGIO, SIGPWR, SIGSTKFLT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE,
+                                         SIGILL, SIGTRAP, SIGSYS, SIGRTMIN, SIGRTMAX),
                          [](const testing::TestParamInfo<int>& param) {
-                             return std::string(sigabbrev_np(param.param));
+                             const char* name = sigabbrev_np(param.param);
+                             return name != nullptr ? std::string(name)
+                                                    : "RT" + std::to_string(param.param);
                          });
+
+TEST(Mwc, StopPutsBackTheTerminalAndContinueTakesUpTheTicks)
+{
+    const std::string script = Script({"f", Idle(30), "q"});
+    Mwc_Run run = Run_Stopped_And_Continued(script, LIMIT_S);
+    ASSERT_TRUE(run.stopped);
+    EXPECT_TRUE(Same_Modes(run.while_stopped, run.before)) << "cooked while stopped";
+    const std::string_view stopped = std::string_view(run.output).substr(0, run.stop_offset);
+    EXPECT_TRUE(stopped.ends_with("\033[0m")) << "colour reset while stopped";
+    EXPECT_EQ(run.resumed.c_lflag, run.running.c_lflag) << "raw again after continuing";
+
+    // Continuing brings back the yellow before the next line; without those
+    // two escapes the output is every frame of the script, none lost.
+    ASSERT_EQ(run.output.substr(run.stop_offset, 5), "\033[93m");
+    run.output.erase(run.stop_offset - 4, 9);
+    std::vector<Frame> frames;
+    ASSERT_EQ(Read_Frames(run.output.substr(0, run.output.size() - 4), 20, frames), "");
+    EXPECT_EQ(frames.size(), script.size() + 1);
+    ASSERT_TRUE(WIFEXITED(run.wait_status)) << "status " << run.wait_status;
+    EXPECT_EQ(WEXITSTATUS(run.wait_status), 0);
+    EXPECT_TRUE(Same_Modes(run.after, run.before));
+}
 
 TEST(Mwc, ClosedOutputPipeRestoresTheTerminalAndDiesBySigpipe)
 {

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ namespace
 using Clock = std::chrono::steady_clock;
 
 constexpr int SEPARATOR_NEWLINES = 20;
+constexpr std::string_view COLOUR_RESET = "\033[0m";
 constexpr int POLL_MS = 20;
 
 struct Chunk {
@@ -31,6 +33,9 @@ double Seconds_Since(Clock::time_point start)
 
 [[noreturn]] void Exec_Mwc(int error_fd, int output_fd = -1)
 {
+    // The crash signals the tests send leave no core files behind.
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
     dup2(error_fd, STDERR_FILENO);
     if (output_fd >= 0) {
         dup2(output_fd, STDOUT_FILENO);
@@ -49,6 +54,44 @@ double Seconds_Since(Clock::time_point start)
     }
 #endif
     execl(MWC_PATH, "mwc", static_cast<char*>(nullptr));
+    _exit(127);
+}
+
+// Runs mwc as a job of its own in the pseudo-terminal's session, in the
+// foreground, as a job-control shell runs it. Its process group then has a
+// parent in its session, so a stop signal really stops it: in an orphaned
+// group, as mwc alone in the session would be, the kernel drops the stop.
+// Writes the job's pid and then a 'T' at each of its stops to `report_fd`,
+// and ends as the job ended, so the test's wait status is mwc's own.
+[[noreturn]] void Run_As_Job(int error_fd, int report_fd)
+{
+    const pid_t job = fork();
+    if (job == 0) {
+        signal(SIGTTOU, SIG_IGN); // taking the terminal from the background
+        setpgid(0, 0);
+        tcsetpgrp(STDIN_FILENO, getpid());
+        signal(SIGTTOU, SIG_DFL);
+        Exec_Mwc(error_fd);
+    }
+    setpgid(job, job);
+    if (write(report_fd, &job, sizeof job) != sizeof job) {
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(job, &status, WUNTRACED) == job) {
+        if (WIFSTOPPED(status)) {
+            const char stopped = 'T';
+            if (write(report_fd, &stopped, 1) != 1) {
+                _exit(127);
+            }
+            continue;
+        }
+        if (WIFSIGNALED(status)) {
+            signal(WTERMSIG(status), SIG_DFL);
+            raise(WTERMSIG(status));
+        }
+        _exit(WEXITSTATUS(status));
+    }
     _exit(127);
 }
 
@@ -73,9 +116,36 @@ struct Plan {
     bool type_script; // type it on the terminal after the first frame
     int signal;       // sent a second after typing, when not 0
     double limit_s;
+    int report_fd = -1; // a stop plan: mwc is a job, reporting here (Run_As_Job)
 };
 
 constexpr double SIGNAL_DELAY_S = 1.0;
+constexpr int FRAMES_TO_SETTLE = 3; // after SIGCONT, before the modes are read
+
+// Each frame has one capital D, in its back-light line.
+std::size_t Frames_In(const std::string& output)
+{
+    return static_cast<std::size_t>(std::count(output.begin(), output.end(), 'D'));
+}
+
+constexpr int STOP_WAIT_MS = 5000;
+
+// Stops mwc, waits until it is stopped and its last words are read, notes
+// the terminal's modes, and lets it go on.
+void Stop_And_Continue(Mwc_Run& run, pid_t job, int report_fd, int out_fd)
+{
+    kill(job, SIGTSTP);
+    pollfd report{report_fd, POLLIN, 0};
+    char stopped = 0;
+    run.stopped =
+        poll(&report, 1, STOP_WAIT_MS) == 1 && read(report_fd, &stopped, 1) == 1 && stopped == 'T';
+    pollfd pending{out_fd, POLLIN, 0};
+    while (poll(&pending, 1, POLL_MS) > 0 && Read_Some(out_fd, run.output, true)) {
+    }
+    tcgetattr(out_fd, &run.while_stopped);
+    run.stop_offset = run.output.size();
+    kill(job, SIGCONT);
+}
 
 // Reads standard output and error until both end or time runs out; types
 // the script once the first frame is on the screen.
@@ -87,12 +157,28 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
     const double limit_s = plan.limit_s;
     bool typed = !plan.type_script;
     double typed_at = 0.0;
-    bool signalled = plan.signal == 0;
+    const bool stop = plan.report_fd >= 0;
+    pid_t job = pid;
+    if (stop && read(plan.report_fd, &job, sizeof job) != sizeof job) {
+        job = pid; // no job: nothing will stop
+    }
+    bool signalled = plan.signal == 0 && !stop;
+    std::size_t resumed_at = 0; // frames seen when mwc went on, after a stop
     bool out_open = true;
     bool err_open = true;
     while ((out_open || err_open) && Seconds_Since(start) < limit_s) {
         if (typed && !signalled && Seconds_Since(start) > typed_at + SIGNAL_DELAY_S) {
-            signalled = kill(pid, plan.signal) == 0;
+            if (stop) {
+                Stop_And_Continue(run, job, plan.report_fd, out_fd);
+                resumed_at = Frames_In(run.output);
+                signalled = true;
+            } else {
+                signalled = kill(pid, plan.signal) == 0;
+            }
+        }
+        if (resumed_at != 0 && Frames_In(run.output) >= resumed_at + FRAMES_TO_SETTLE) {
+            tcgetattr(out_fd, &run.resumed);
+            resumed_at = 0;
         }
         pollfd fds[2] = {{out_open ? out_fd : -1, POLLIN, 0}, {err_open ? err_fd : -1, POLLIN, 0}};
         if (poll(fds, 2, POLL_MS) <= 0) {
@@ -117,7 +203,13 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
     }
     waitpid(pid, &run.wait_status, 0);
 
-    run.frame_error = Read_Frames(run.output, SEPARATOR_NEWLINES, run.frames);
+    // A colour reset as the last thing written is no part of the frames.
+    std::string_view frames = run.output;
+    run.colour_reset = frames.ends_with(COLOUR_RESET);
+    if (run.colour_reset) {
+        frames.remove_suffix(COLOUR_RESET.size());
+    }
+    run.frame_error = Read_Frames(frames, SEPARATOR_NEWLINES, run.frames);
     std::size_t offset = 0;
     std::size_t chunk = 0;
     for (const Frame& frame : run.frames) {
@@ -132,7 +224,7 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
 
 // mwc on a new pseudo-terminal in the kernel's cooked defaults, with a VTIME
 // of its own so that a restore which forgets it shows.
-Mwc_Run Run_Terminal(const Plan& plan, bool output_to_closed_pipe)
+Mwc_Run Run_Terminal(const Plan& plan, bool output_to_closed_pipe, bool stop_and_continue = false)
 {
     Mwc_Run run;
     int scratch_master = -1;
@@ -146,25 +238,37 @@ Mwc_Run Run_Terminal(const Plan& plan, bool output_to_closed_pipe)
 
     int errors[2];
     int output[2];
-    if (pipe2(errors, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
+    int report[2];
+    if (pipe2(errors, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0 ||
+        pipe2(report, O_CLOEXEC) != 0) {
         return run;
     }
+    Plan job_plan = plan;
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, &run.before, &size);
     if (pid == 0) {
+        if (stop_and_continue) {
+            Run_As_Job(errors[1], report[1]);
+        }
         Exec_Mwc(errors[1], output_to_closed_pipe ? output[1] : -1);
+    }
+    close(report[1]);
+    if (stop_and_continue) {
+        job_plan.report_fd = report[0];
     }
     close(errors[1]);
     close(output[0]); // nobody reads the pipe
     close(output[1]);
     if (pid < 0) {
         close(errors[0]);
+        close(report[0]);
         return run;
     }
-    Collect(run, pid, master, errors[0], true, plan);
+    Collect(run, pid, master, errors[0], true, job_plan);
     tcgetattr(master, &run.after);
     close(master);
     close(errors[0]);
+    close(report[0]);
     return run;
 }
 
@@ -175,12 +279,17 @@ Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal)
     return Run_Terminal({script, true, signal, limit_s}, false);
 }
 
+Mwc_Run Run_Stopped_And_Continued(std::string_view script, double limit_s)
+{
+    return Run_Terminal({script, true, 0, limit_s}, false, true);
+}
+
 Mwc_Run Run_Into_Closed_Pipe(double limit_s)
 {
     return Run_Terminal({"", false, 0, limit_s}, true);
 }
 
-Mwc_Run Run_On_Pipes(std::string_view script, double limit_s)
+Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal)
 {
     Mwc_Run run;
     int in[2];
@@ -202,7 +311,7 @@ Mwc_Run Run_On_Pipes(std::string_view script, double limit_s)
         write(in[1], script.data(), script.size()) == static_cast<ssize_t>(script.size());
     close(in[1]);
     if (pid > 0 && written) {
-        Collect(run, pid, out[0], errors[0], false, {script, false, 0, limit_s});
+        Collect(run, pid, out[0], errors[0], false, {script, false, signal, limit_s});
     }
     close(out[0]);
     close(errors[0]);

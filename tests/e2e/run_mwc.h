@@ -12,13 +12,18 @@
 struct Mwc_Run {
     std::string output;              // standard output, with the terminal's "\r\n" as "\n"
     std::string errors;              // standard error
-    std::vector<Frame> frames;       // the output read as frames
+    bool colour_reset = false;       // the output ends in a colour reset
+    std::vector<Frame> frames;       // the output before that, read as frames
     std::string frame_error;         // where the output is not frames, if anywhere
     std::vector<double> frame_times; // seconds from start to each frame's first byte
     int wait_status = -1;            // as waitpid gives it
     termios before{};                // the terminal's modes handed to mwc
     termios running{};               // ... seen after the first frame
     termios after{};                 // ... after mwc ended
+    bool stopped = false;            // a stop plan saw mwc stopped
+    termios while_stopped{};         // ... the modes then
+    std::size_t stop_offset = 0;     // ... and how much output had come by then
+    termios resumed{};               // ... the modes a few frames after SIGCONT
 };
 
 // Starts mwc on a new pseudo-terminal, waits for its first frame, types the
@@ -27,10 +32,14 @@ struct Mwc_Run {
 // than 0 is sent to mwc about a second after the script was typed.
 Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal = 0);
 
+// Same, but about a second after typing it stops mwc with SIGTSTP, waits for
+// the stop, notes the modes, and lets it go on with SIGCONT.
+Mwc_Run Run_Stopped_And_Continued(std::string_view script, double limit_s);
+
 // Starts mwc on a new pseudo-terminal with its standard output a pipe that
 // nobody reads: its first write of frames meets a closed pipe.
 Mwc_Run Run_Into_Closed_Pipe(double limit_s);
 
 // Same, with standard input and output as pipes: the script is written and
-// the input closed at once.
-Mwc_Run Run_On_Pipes(std::string_view script, double limit_s);
+// the input closed at once. A `signal` other than 0 is sent a second after.
+Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal = 0);
