@@ -3,13 +3,14 @@
 
 Usage: idle_bench.py PATH/TO/mwc PATH/TO/tick_floor
 
-Starts mwc on a new pseudo-terminal, leaves it idle, ends it with q, and
-prints a table: CPU time and system calls per idle tick, the tick period,
-the time to the first frame, peak resident memory (idle, and after a
-buzzer), and every heap allocation of a whole run with where it came from.
-Each idle measure is also taken of tick_floor, which makes only the calls
-that an idle tick must make, with no oven behind them. Needs strace and
-valgrind.
+Runs mwc and tick_floor (a program that makes only the calls an idle tick
+must make, with no oven behind it) side by side on new pseudo-terminals, in
+turns, REPEATS times each, and prints each idle measure as a ratio to the
+floor with its median and range over the runs: CPU time per idle tick,
+private memory, the time to the first frame. Then the system calls per idle
+tick, whether the sound library is mapped (idle, and after a buzzer), the
+tick period, and every heap allocation of a whole run with where it came
+from. Needs strace and valgrind.
 """
 
 import json
@@ -25,10 +26,12 @@ import sys
 import tempfile
 import time
 
-IDLE_S = 10.0          # the idle window for CPU time and tick periods
+REPEATS = 9            # idle runs of each program, in turns
+IDLE_S = 3.0           # each run's idle window for CPU time and tick periods
 STRACE_S = 5.0         # the idle window under strace
 WARMUP_S = 0.5         # left out after the first frame
-STARTS = 15            # runs for the time to the first frame
+STARTS = 25            # starts of each program, in turns, for the first frame
+SOUND_LIBRARY = "libasound"
 IDLE_KEY = b"\xff"     # a byte that is the same as no key
 SRC = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src")
 
@@ -106,19 +109,42 @@ def peak_rss_kib(pid):
         return int(re.search(r"VmHWM:\s+(\d+)", f.read()).group(1))
 
 
-def idle_run(mwc, buzzer=True):
-    """CPU time, tick periods, system calls and memory of one idle run."""
-    oven = Oven([mwc])
+def private_kib(pid):
+    """Pages no other process maps: Private_Clean plus Private_Dirty."""
+    with open(f"/proc/{pid}/smaps_rollup") as f:
+        return sum(int(k) for k in re.findall(r"Private_(?:Clean|Dirty):\s+(\d+)", f.read()))
+
+
+def maps_sound_library(pid):
+    with open(f"/proc/{pid}/maps") as f:
+        return SOUND_LIBRARY in f.read()
+
+
+def idle_run(program):
+    """CPU time per tick, tick periods, private memory of one idle spell."""
+    oven = Oven([program])
     oven.until_frames(1)
     oven.pump(WARMUP_S)
-
     first, cpu0 = len(oven.frames), cpu_ns(oven.pid)
     oven.pump(IDLE_S)
     last, cpu1 = len(oven.frames), cpu_ns(oven.pid)
-    ticks = last - first
-    periods = [b - a for a, b in zip(oven.frames[first:last], oven.frames[first + 1:last])]
-    idle_peak = peak_rss_kib(oven.pid)
+    run = {
+        "cpu_per_tick_us": (cpu1 - cpu0) / (last - first) / 1000.0,
+        "periods": [b - a for a, b in zip(oven.frames[first:last], oven.frames[first + 1:last])],
+        "private": private_kib(oven.pid),
+        "sound_mapped": maps_sound_library(oven.pid),
+        "idle_peak": peak_rss_kib(oven.pid),
+    }
+    oven.quit()
+    run["status"] = oven.status
+    return run
 
+
+def strace_run(program):
+    """{call: count} over STRACE_S of idle, with strace attached."""
+    oven = Oven([program])
+    oven.until_frames(1)
+    oven.pump(WARMUP_S)
     with tempfile.NamedTemporaryFile(mode="r", suffix=".strace") as log:
         tracer = subprocess.Popen(["strace", "-q", "-o", log.name, "-p", str(oven.pid)],
                                   stderr=subprocess.DEVNULL)
@@ -126,25 +152,26 @@ def idle_run(mwc, buzzer=True):
         tracer.send_signal(signal.SIGINT)
         tracer.wait()
         calls = strace_calls(log.read())
-
-    buzzer_peak, bell = None, None
-    if buzzer:
-        # A 10 s cooking, then its buzzer: the sound library loads its configuration.
-        oven.type(b"a" + IDLE_KEY + b"e" + IDLE_KEY * 106)
-        oven.pump(10.8 + 2.5 + 0.5)
-        buzzer_peak = peak_rss_kib(oven.pid)
-        bell = b"\a" in oven.output
     oven.quit()
-    return {
-        "cpu_per_tick_us": (cpu1 - cpu0) / ticks / 1000.0,
-        "ticks": ticks,
-        "periods": periods,
-        "calls": calls,
-        "idle_peak": idle_peak,
-        "buzzer_peak": buzzer_peak,
-        "buzzer": "terminal bell (no sound device)" if bell else "tone through ALSA",
-        "status": oven.status,
+    return calls
+
+
+def buzzer_run(mwc):
+    """A 10 s cooking and its buzzer: is the sound library mapped after it?"""
+    oven = Oven([mwc])
+    oven.until_frames(1)
+    oven.pump(WARMUP_S)
+    before = maps_sound_library(oven.pid)
+    oven.type(b"a" + IDLE_KEY + b"e" + IDLE_KEY * 106)
+    oven.pump(10.8 + 2.5 + 0.5)
+    run = {
+        "before": before,
+        "after": maps_sound_library(oven.pid),
+        "peak": peak_rss_kib(oven.pid),
+        "bell": b"\a" in oven.output,
     }
+    oven.quit()
+    return run
 
 
 def strace_calls(trace):
@@ -163,14 +190,11 @@ def strace_calls(trace):
 
 
 def first_frame_ms(argv):
-    """Times from exec to the first frame (or any line with "Display O")."""
-    times = []
-    for _ in range(STARTS):
-        oven = Oven(argv)
-        oven.until_frames(1)
-        times.append((oven.frames[0] - oven.started) * 1000.0)
-        oven.quit()
-    return times
+    """Time from exec to the first frame (its first line) of one start."""
+    oven = Oven(argv)
+    oven.until_frames(1)
+    oven.quit()
+    return (oven.frames[0] - oven.started) * 1000.0
 
 
 def heap_run(mwc):
@@ -242,62 +266,100 @@ def machine():
     return f"{model}, {os.cpu_count()} cores, Linux {kernel}"
 
 
+def spread(values, fmt):
+    return f"{fmt(statistics.median(values))} ({fmt(min(values))} to {fmt(max(values))})"
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     mwc, floor = (os.path.abspath(path) for path in sys.argv[1:])
 
-    runs = {"mwc": idle_run(mwc), "floor": idle_run(floor, buzzer=False)}
-    starts = {"mwc": first_frame_ms([mwc]), "floor": first_frame_ms([floor])}
+    # In turns, so that a slow spell of the machine falls on both.
+    runs = {"mwc": [], "floor": []}
+    for _ in range(REPEATS):
+        runs["mwc"].append(idle_run(mwc))
+        runs["floor"].append(idle_run(floor))
+    starts = {"mwc": [], "floor": []}
+    for _ in range(STARTS):
+        starts["mwc"].append(first_frame_ms([mwc]))
+        starts["floor"].append(first_frame_ms([floor]))
+    calls = {"mwc": strace_run(mwc), "floor": strace_run(floor)}
+    buzzer = buzzer_run(mwc)
     dhat = heap_run(mwc)
 
-    def period(name, pick):
-        return pick([p * 1000.0 for p in runs[name]["periods"]])
+    def each(name, key):
+        return [run[key] for run in runs[name]]
 
-    def row(label, value):
-        print(f"| {label} | {value('mwc')} | {value('floor')} |")
+    def ratios(key):
+        return [a / b for a, b in zip(each("mwc", key), each("floor", key))]
 
     print(f"mwc idle benchmark on {machine()}")
     print()
-    print("| Measure | mwc | floor (the tick's calls, no oven) |")
-    print("|---|---|---|")
-    row("CPU time per idle tick (/proc/PID/schedstat)",
-        lambda n: f"{runs[n]['cpu_per_tick_us']:.1f} µs over {runs[n]['ticks']} ticks")
-    row("Tick period, median", lambda n: f"{period(n, statistics.median):.3f} ms")
-    row("Tick period, interquartile range", lambda n: "{:.3f} to {:.3f} ms".format(
-        *period(n, lambda p: statistics.quantiles(p, n=4)[::2])))
-    row("Tick period, min and max", lambda n: "{:.3f} and {:.3f} ms".format(
-        period(n, min), period(n, max)))
-    row(f"Exec to first frame, median and max of {STARTS}", lambda n: "{:.2f} and {:.2f} ms".format(
-        statistics.median(starts[n]), max(starts[n])))
-    row("Peak resident memory, idle", lambda n: f"{runs[n]['idle_peak']} KiB")
-    print(f"| Peak resident memory after a buzzer | {runs['mwc']['buzzer_peak']} KiB, "
-          f"{runs['mwc']['buzzer']} | - |")
-    row("Exit status after q", lambda n: os.waitstatus_to_exitcode(runs[n]["status"]))
+    print(f"Idle, side by side with the floor: {REPEATS} runs of each in turns, "
+          f"{IDLE_S:.0f} s of idle each; first frame over {STARTS} starts of each in turns. "
+          "Median (min to max).")
     print()
-    reads = runs["mwc"]["calls"].get("read", 0)
-    floor_reads = runs["floor"]["calls"].get("read", 0)
+    print("| Measure | mwc | floor | mwc / floor |")
+    print("|---|---|---|---|")
+    print("| CPU time per idle tick (/proc/PID/schedstat) | "
+          f"{spread(each('mwc', 'cpu_per_tick_us'), lambda v: f'{v:.1f} µs')} | "
+          f"{spread(each('floor', 'cpu_per_tick_us'), lambda v: f'{v:.1f} µs')} | "
+          f"{spread(ratios('cpu_per_tick_us'), lambda v: f'{v:.2f}')} |")
+    print("| Private memory, idle (Private_Clean + Private_Dirty) | "
+          f"{spread(each('mwc', 'private'), lambda v: f'{v:.0f} KiB')} | "
+          f"{spread(each('floor', 'private'), lambda v: f'{v:.0f} KiB')} | "
+          f"{spread(ratios('private'), lambda v: f'{v:.2f}')} |")
+    print("| Peak resident memory, idle | "
+          f"{spread(each('mwc', 'idle_peak'), lambda v: f'{v:.0f} KiB')} | "
+          f"{spread(each('floor', 'idle_peak'), lambda v: f'{v:.0f} KiB')} | "
+          f"{spread(ratios('idle_peak'), lambda v: f'{v:.2f}')} |")
+    late = [a - b for a, b in zip(starts["mwc"], starts["floor"])]
+    print("| Exec to first frame | "
+          f"{spread(starts['mwc'], lambda v: f'{v:.2f} ms')} | "
+          f"{spread(starts['floor'], lambda v: f'{v:.2f} ms')} | "
+          f"later by {statistics.median(starts['mwc']) - statistics.median(starts['floor']):+.2f} ms "
+          f"(medians); pairwise {spread(late, lambda v: f'{v:+.2f} ms')} |")
+    periods = {n: [p * 1000.0 for run in runs[n] for p in run["periods"]] for n in runs}
+    print("| Tick period | "
+          f"{spread(periods['mwc'], lambda v: f'{v:.2f} ms')} | "
+          f"{spread(periods['floor'], lambda v: f'{v:.2f} ms')} | |")
+    statuses = {os.waitstatus_to_exitcode(run["status"]) for n in runs for run in runs[n]}
+    print(f"| Exit status after q | {statuses} | | |")
+    print()
+    mapped_idle = any(each("mwc", "sound_mapped"))
+    print(f"Sound library ({SOUND_LIBRARY}) mapped: while idle, "
+          f"{'yes' if mapped_idle else 'no'} (all {REPEATS} runs); before the first buzzer, "
+          f"{'yes' if buzzer['before'] else 'no'}; after it, {'yes' if buzzer['after'] else 'no'}"
+          f" ({'bell: no sound device' if buzzer['bell'] else 'tone'}). "
+          f"Peak resident memory after the buzzer: {buzzer['peak']} KiB.")
+    print()
+    reads = calls["mwc"].get("read", 0)
+    floor_reads = calls["floor"].get("read", 0)
     print(f"System calls per idle tick (strace, attached for {STRACE_S:.0f} s; "
           f"ticks counted by their one read: {reads} for mwc, {floor_reads} for the floor):")
     print()
     print("| System call | mwc | floor |")
     print("|---|---|---|")
-    names = sorted(set(runs["mwc"]["calls"]) | set(runs["floor"]["calls"]),
-                   key=lambda name: -runs["mwc"]["calls"].get(name, 0))
+    names = sorted(set(calls["mwc"]) | set(calls["floor"]),
+                   key=lambda name: -calls["mwc"].get(name, 0))
     for name in names:
-        mine = runs["mwc"]["calls"].get(name, 0) / max(reads, 1)
-        base = runs["floor"]["calls"].get(name, 0) / max(floor_reads, 1)
+        mine = calls["mwc"].get(name, 0) / max(reads, 1)
+        base = calls["floor"].get(name, 0) / max(floor_reads, 1)
         print(f"| {name} | {mine:.2f} | {base:.2f} |")
+    total = lambda n: sum(calls[n].values()) / max(calls[n].get("read", 0), 1)
+    print(f"| all | {total('mwc'):.2f} | {total('floor'):.2f} |")
     print()
-    total = dhat["pps"]
+    pps = dhat["pps"]
     print(f"Heap allocations over a run with a 10 s cooking and its buzzer (valgrind DHAT): "
-          f"{sum(p['tbk'] for p in total)} blocks, {sum(p['tb'] for p in total)} bytes")
+          f"{sum(p['tbk'] for p in pps)} blocks, {sum(p['tb'] for p in pps)} bytes")
     print()
     print("| Allocated by | Site | Reached from our code at | Blocks | Bytes |")
     print("|---|---|---|---|---|")
     for (who, site, own), (blocks, size) in sorted(heap_sites(dhat).items(),
                                                    key=lambda item: -item[1][1]):
         print(f"| {who} | {site} | {own} | {blocks} | {size} |")
+
 
 if __name__ == "__main__":
     main()

@@ -2,17 +2,15 @@
 // own, chosen for this process with ALSA_CONFIG_PATH.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
-#include "oven/counters.h"
+#include "buzzer.h"
 
 namespace
 {
@@ -22,8 +20,6 @@ namespace fs = std::filesystem;
 constexpr double SAMPLE_RATE = 48000.0;
 constexpr std::size_t TONE_SAMPLES = 24000; // 500 ms
 constexpr std::size_t SAMPLE_SLACK = 480;   // 10 ms
-constexpr double BUZZER_MIN_S = 2.45;
-constexpr double BUZZER_MAX_S = 2.8;
 
 // A folder of the test's own.
 fs::path Make_Folder()
@@ -39,27 +35,6 @@ void Use_Alsa_Config(const fs::path& folder, const std::string& text)
     const fs::path config = folder / "asound.conf";
     std::ofstream(config) << text;
     setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
-}
-
-// Sounds the buzzer with standard error caught; returns it and the time taken.
-std::string Sound_Buzzer(double& seconds)
-{
-    char name[] = "/tmp/mwc-stderr-XXXXXX";
-    const int file = mkstemp(name);
-    unlink(name);
-    const int saved = dup(STDERR_FILENO);
-    dup2(file, STDERR_FILENO);
-    const auto start = std::chrono::steady_clock::now();
-    Beep_Sound();
-    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-
-    std::string text(static_cast<std::size_t>(lseek(file, 0, SEEK_END)), '\0');
-    const ssize_t n = pread(file, text.data(), text.size(), 0);
-    close(file);
-    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0); // what could not be read is not there
-    return text;
 }
 
 std::vector<std::int16_t> Samples(const fs::path& file)
@@ -87,6 +62,9 @@ double Frequency(const std::vector<std::int16_t>& samples)
 
 TEST(Tone, BuzzerPlaysThreeTonesOf900HzIntoTheDevice)
 {
+#ifndef MWC_HAVE_ALSA
+    GTEST_SKIP() << "built without ALSA's headers: the buzzer is the terminal bell";
+#endif
     // The default PCM writes what it is given to a file, over a null device;
     // without truncation every open of the PCM keeps a file of its own.
     const fs::path folder = Make_Folder();

@@ -48,7 +48,8 @@ double Seconds_Since(Clock::time_point start)
     if (const char* log = std::getenv("MWC_E2E_VALGRIND_LOG")) {
         const std::string log_option = std::string("--log-file=") + log;
         execl(VALGRIND_PATH, "valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
-              "--show-leak-kinds=all", "--errors-for-leak-kinds=all", log_option.c_str(), MWC_PATH,
+              "--show-leak-kinds=all", "--errors-for-leak-kinds=all",
+              "--suppressions=" VALGRIND_SUPPRESSIONS, log_option.c_str(), MWC_PATH,
               static_cast<char*>(nullptr));
         _exit(127);
     }

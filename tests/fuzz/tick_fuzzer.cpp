@@ -88,7 +88,7 @@ void Check_Running(signed char key, bool was_running, bool buzzed)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static Stdout_Capture capture;
+    static Output_Capture capture;
     std::vector<Frame> frames;
     for (std::size_t i = 0; i < size; ++i) {
         const auto key = static_cast<signed char>(data[i]);

@@ -12,7 +12,7 @@ namespace
 
 std::string Displayed()
 {
-    Stdout_Capture capture;
+    Output_Capture capture;
     Display_Controller();
     return capture.Take();
 }
@@ -54,7 +54,7 @@ TEST(Display, ModeLinesCarryTheUtf8Names)
         "05 : \xED\x94\xBC\xEC\x9E\x90\n",
     };
     for (std::int32_t mode = 0; mode < MODE_COUNT; ++mode) {
-        Stdout_Capture capture;
+        Output_Capture capture;
         Mode_Display(mode);
         EXPECT_EQ(capture.Take(), lines[mode]);
     }
@@ -62,7 +62,7 @@ TEST(Display, ModeLinesCarryTheUtf8Names)
 
 TEST(BackLight, LinesAreExactEscapes)
 {
-    Stdout_Capture capture;
+    Output_Capture capture;
     Back_Light(true);
     Back_Light(false);
     EXPECT_EQ(capture.Take(), "\033[93mDisplay On\n\033[0mDisplay Off\n");
@@ -80,7 +80,7 @@ TEST(BackLight, DoorTurnsTheLightOnAndOffInTheSameTick)
 
 TEST(BackLight, FollowsTheRunningFlagAsTheTickFoundIt)
 {
-    Stdout_Capture capture;
+    Output_Capture capture;
     BackLight_Controller(true, false);
     BackLight_Controller(true, false);
     BackLight_Controller(false, true);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-Stdout_Capture::Stdout_Capture()
+Output_Capture::Output_Capture(int fd) : fd_(fd)
 {
     std::fflush(stdout);
     char name[] = "/tmp/mwc-capture-XXXXXX";
@@ -13,20 +13,20 @@ Stdout_Capture::Stdout_Capture()
         std::abort();
     }
     unlink(name);
-    saved_fd_ = dup(STDOUT_FILENO);
-    dup2(file_fd_, STDOUT_FILENO);
+    saved_fd_ = dup(fd_);
+    dup2(file_fd_, fd_);
 }
 
-Stdout_Capture::~Stdout_Capture()
+Output_Capture::~Output_Capture()
 {
     std::fflush(stdout);
-    dup2(saved_fd_, STDOUT_FILENO);
+    dup2(saved_fd_, fd_);
     close(saved_fd_);
     close(file_fd_);
 }
 
 // Not const: it empties the capture.
-std::string Stdout_Capture::Take() // NOLINT(readability-make-member-function-const)
+std::string Output_Capture::Take() // NOLINT(readability-make-member-function-const)
 {
     std::fflush(stdout);
     std::string text;

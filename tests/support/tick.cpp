@@ -30,7 +30,7 @@ bool Door_Open()
 
 std::vector<Frame> Run_Ticks(std::string_view keys)
 {
-    Stdout_Capture capture;
+    Output_Capture capture;
     std::vector<bool> buzzed;
     for (const char byte : keys) {
         const std::size_t sounds = Sound_Log().size();
