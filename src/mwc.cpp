@@ -21,16 +21,6 @@ namespace
 // Fixed, not corrected for the tick's work: ticks are counted, not timed.
 constexpr unsigned int TICK_US = 100000;
 
-// 19 newlines; puts adds the 20th.
-constexpr char SEPARATOR[] = "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n";
-static_assert(sizeof SEPARATOR - 1 == 19);
-
-// Pushes the frame up, below the last panel drawn.
-void screen_Clear()
-{
-    std::puts(SEPARATOR);
-}
-
 } // namespace
 
 int main()

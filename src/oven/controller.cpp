@@ -7,6 +7,12 @@
 namespace
 {
 
+// The controller's persistent data, private to this file: System_Controller
+// alone changes it; System_State only reads the state.
+int state = Wait_Input;
+bool TimeCount = false; // countdown enabled
+bool TempCount = false; // heating enabled
+
 // A start needs something to do: a time to count down, or a target above
 // room temperature.
 bool Start_Allowed(bool door)
@@ -22,12 +28,13 @@ bool Start_Allowed(bool door)
 
 } // namespace
 
+int System_State()
+{
+    return state;
+}
+
 void System_Controller(bool door, signed char key)
 {
-    static int state = Wait_Input;
-    static bool TimeCount = false; // countdown enabled
-    static bool TempCount = false; // heating enabled
-
     switch (state) {
     case Wait_Input:
         // First match wins; a key whose condition fails is dropped.

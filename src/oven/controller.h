@@ -19,3 +19,7 @@ constexpr int Finished = 9;     // cooking over; the next step sounds the buzzer
 // One step. `door` is true while the door is open; `key` is this tick's key
 // byte, 0xFF (-1) when none. Note the order: door first, key second.
 void System_Controller(bool door, signed char key);
+
+// The state the controller is in, 1 to 9; a read-only view that changes
+// nothing, for tools that show the controller at work.
+int System_State();

@@ -7,6 +7,10 @@
 namespace
 {
 constexpr std::int32_t SECONDS_PER_MINUTE = 60;
+
+// 19 newlines; puts adds the 20th.
+constexpr char SEPARATOR[] = "\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n";
+static_assert(sizeof SEPARATOR - 1 == 19);
 } // namespace
 
 void Display_Controller()
@@ -32,4 +36,9 @@ void Time_Temp_Display()
 void Mode_Display(std::int32_t mode)
 {
     std::printf("%.2d : %s\n", mode, mode_string[mode]);
+}
+
+void screen_Clear()
+{
+    std::puts(SEPARATOR);
 }

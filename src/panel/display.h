@@ -11,3 +11,7 @@ void Display_Controller();
 void Time_Temp_Display();
 // "NN : name" of the food mode.
 void Mode_Display(std::int32_t mode);
+
+// Pushes the frame up with 20 newlines, below the last panel drawn. The tick
+// loop calls it at the end of every tick, after the sleep.
+void screen_Clear();

@@ -17,11 +17,23 @@ bool Door_Sensor(signed char key, bool door)
     return !door;
 }
 
+namespace
+{
+
+// The back light's persistent data, private to this file:
+// BackLight_Controller alone changes it.
+int state = Light_Off;
+bool enable = false; // what Back_Light is given
+
+} // namespace
+
+bool BackLight_On()
+{
+    return enable;
+}
+
 void BackLight_Controller(bool start, bool door)
 {
-    static int state = Light_Off;
-    static bool enable = false;
-
     switch (state) {
     case Light_Off:
         if (door || start) {

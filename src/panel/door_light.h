@@ -16,6 +16,9 @@ bool Door_Sensor(signed char key, bool door);
 // record's running flag as read before this tick's controller step.
 void BackLight_Controller(bool start, bool door);
 
+// Whether the back light is on, as its last step drew it; a read-only view.
+bool BackLight_On();
+
 // Prints the first panel line. "Display On" switches the terminal to bright
 // yellow, which colours the rest of the frame; "Display Off" resets it first.
 void Back_Light(bool on);

@@ -292,6 +292,17 @@ Mwc_Run Run_Into_Closed_Pipe(double limit_s)
 
 Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal)
 {
+    return Run_Command_On_Pipes({}, script, limit_s, signal);
+}
+
+Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::string_view script,
+                             double limit_s, int signal)
+{
+    std::vector<char*> argv;
+    for (const std::string& word : command) {
+        argv.push_back(const_cast<char*>(word.c_str())); // execv's own type
+    }
+    argv.push_back(nullptr);
     Mwc_Run run;
     int in[2];
     int out[2];
@@ -303,6 +314,11 @@ Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal)
     if (pid == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
+        if (!command.empty()) {
+            dup2(errors[1], STDERR_FILENO);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
         Exec_Mwc(errors[1]);
     }
     close(in[0]);

@@ -1,4 +1,5 @@
-// Runs the real mwc with a key script and collects what it did.
+// Runs the real mwc (or another of the oven's programs) with a key script and
+// collects what it did.
 #pragma once
 
 #include <string>
@@ -43,3 +44,7 @@ Mwc_Run Run_Into_Closed_Pipe(double limit_s);
 // Same, with standard input and output as pipes: the script is written and
 // the input closed at once. A `signal` other than 0 is sent a second after.
 Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal = 0);
+
+// Same, for another program: `command` is its path and arguments.
+Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::string_view script,
+                             double limit_s, int signal = 0);

@@ -15,12 +15,15 @@
 #include "capture.h"
 #include "console/keyboard.h"
 #include "frames.h"
+#include "oven/controller.h"
 #include "oven/oven.h"
+#include "replay/replay.h"
 #include "stand_ins.h"
-#include "tick.h"
 
 namespace
 {
+
+constexpr int SEPARATOR_NEWLINES = 20;
 
 [[noreturn]] void Fail(const char* what, signed char key)
 {
@@ -67,8 +70,14 @@ void Check_Record(signed char key)
 
 // Cooking runs from an accepted start key to a cancel or the buzzer: the
 // running flag may change only in those ticks, and the door stays shut.
-void Check_Running(signed char key, bool was_running, bool buzzed)
+void Check_Running(signed char key, bool was_running, bool buzzed, const Tick_Record& record)
 {
+    if (record.buzzer != buzzed) {
+        Fail("the tick's record and the tone layer disagree on the buzzer", key);
+    }
+    if (record.state < Wait_Input || record.state > Finished) {
+        Fail("controller state out of range", key);
+    }
     const bool running = Data_Storage.Start;
     if (!was_running && running && key != KEY_START) {
         Fail("cooking started without the start key", key);
@@ -79,7 +88,7 @@ void Check_Running(signed char key, bool was_running, bool buzzed)
     if (buzzed && (!was_running || running)) {
         Fail("the buzzer sounded outside the end of a cooking", key);
     }
-    if (running && Door_Open()) {
+    if (running && record.door) {
         Fail("the door opened while cooking", key);
     }
 }
@@ -95,12 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool was_running = Data_Storage.Start;
         Sound_Log().clear();
 
-        Tick(key);
+        const Tick_Record record = Replay_Tick(key);
 
         Check_Record(key);
-        Check_Running(key, was_running, !Sound_Log().empty());
+        Check_Running(key, was_running, !Sound_Log().empty(), record);
         frames.clear();
-        if (!Read_Frames(capture.Take(), 0, frames).empty() || frames.size() != 1) {
+        if (!Read_Frames(capture.Take(), SEPARATOR_NEWLINES, frames).empty() ||
+            frames.size() != 1) {
             Fail("the tick did not print exactly one frame", key);
         }
         if (!Check_Frame(frames.front()).empty()) {

@@ -4,24 +4,14 @@
 #include <string>
 
 #include "capture.h"
-#include "oven/controller.h"
-#include "oven/oven.h"
-#include "panel/display.h"
-#include "panel/door_light.h"
+#include "replay/replay.h"
 #include "stand_ins.h"
 
 namespace
 {
+constexpr int SEPARATOR_NEWLINES = 20;
 bool door = false;
 } // namespace
-
-void Tick(signed char key)
-{
-    door = Door_Sensor(key, door);
-    BackLight_Controller(Data_Storage.Start, door);
-    Display_Controller();
-    System_Controller(door, key);
-}
 
 bool Door_Open()
 {
@@ -34,13 +24,13 @@ std::vector<Frame> Run_Ticks(std::string_view keys)
     std::vector<bool> buzzed;
     for (const char byte : keys) {
         const std::size_t sounds = Sound_Log().size();
-        Tick(static_cast<signed char>(byte));
+        door = Replay_Tick(static_cast<signed char>(byte)).door;
         buzzed.push_back(Sound_Log().size() != sounds);
     }
     const std::string output = capture.Take();
 
     std::vector<Frame> frames;
-    const std::string error = Read_Frames(output, 0, frames);
+    const std::string error = Read_Frames(output, SEPARATOR_NEWLINES, frames);
     if (!error.empty() || frames.size() != keys.size()) {
         std::fprintf(stderr, "unreadable panel output: %s\n", error.c_str());
         std::abort();

@@ -1,0 +1,183 @@
+// mwc-replay: a key script through the oven's own tick, at full speed.
+//
+// Takes one byte of the script per tick, exactly as mwc takes one key per
+// tick, and runs the same tick from the same libraries, without the 100 ms
+// sleep and without sound. It writes mwc's frames byte for byte, or with
+// --trace one JSON line per tick with the controller's state and the oven's
+// record.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <getopt.h>
+#include <unistd.h>
+
+#include "console/keyboard.h"
+#include "console/restore.h"
+#include "replay/replay.h"
+#include "replay/trace.h"
+
+namespace
+{
+
+constexpr int EXIT_USAGE = 2;
+constexpr char PROGRAM[] = "mwc-replay";
+constexpr char USAGE[] = "Usage: mwc-replay [--trace] [SCRIPT]\n";
+constexpr char HELP[] = "Replay a key script through the microwave oven's tick, at full speed.\n"
+                        "\n"
+                        "Each byte of SCRIPT is the key of one tick, as mwc takes them; with no\n"
+                        "SCRIPT, or when SCRIPT is -, the script is read from standard input.\n"
+                        "The replay ends after the tick that reads q; a script that runs out\n"
+                        "without q goes on with no key until the oven is at rest again.\n"
+                        "\n"
+                        "      --trace    write one JSON object per tick instead of the frames\n"
+                        "      --help     show this help and exit\n"
+                        "      --version  show the version and exit\n"
+                        "\n"
+                        "Without --trace the output is exactly what mwc writes for the same keys.\n"
+                        "Exit status: 0 when the replay ran to its end, 1 when the script could\n"
+                        "not be read or the output not written, 2 on bad usage.\n";
+
+// The script, read a buffer at a time.
+constexpr std::size_t SCRIPT_BUFFER = 1 << 16;
+struct Script {
+    int fd = STDIN_FILENO;
+    const char* name = "standard input";
+    unsigned char bytes[SCRIPT_BUFFER] = {};
+    std::size_t size = 0;
+    std::size_t next = 0;
+    bool ended = false;
+    int error = 0; // errno of a failed read
+};
+Script script;
+
+// Reads the next buffer of the script; false at its end or on an error.
+bool Fill()
+{
+    ssize_t n = 0;
+    do {
+        n = read(script.fd, script.bytes, sizeof script.bytes);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        script.ended = true;
+        script.error = n < 0 ? errno : 0;
+        return false;
+    }
+    script.size = static_cast<std::size_t>(n);
+    script.next = 0;
+    return true;
+}
+
+// The next byte of the script, or -1 when it has run out.
+int Next_Byte()
+{
+    if (script.next == script.size && (script.ended || !Fill())) {
+        return -1;
+    }
+    return script.bytes[script.next++];
+}
+
+int Cannot_Read()
+{
+    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM, script.name,
+                 std::strerror(script.error));
+    return EXIT_FAILURE;
+}
+
+int Bad_Usage()
+{
+    std::fputs(USAGE, stderr);
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", PROGRAM);
+    return EXIT_USAGE;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool trace = false;
+    enum { TRACE = 1, HELP_OPTION, VERSION_OPTION };
+    const option options[] = {
+        {"trace", no_argument, nullptr, TRACE},
+        {"help", no_argument, nullptr, HELP_OPTION},
+        {"version", no_argument, nullptr, VERSION_OPTION},
+        {nullptr, 0, nullptr, 0},
+    };
+    for (int choice = 0; (choice = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+        switch (choice) {
+        case TRACE:
+            trace = true;
+            break;
+        case HELP_OPTION:
+            std::fputs(USAGE, stdout);
+            std::fputs(HELP, stdout);
+            return EXIT_SUCCESS;
+        case VERSION_OPTION:
+            std::printf("%s %s\n", PROGRAM, MWC_VERSION);
+            return EXIT_SUCCESS;
+        default: // getopt_long has said what is wrong
+            return Bad_Usage();
+        }
+    }
+    if (argc - optind > 1) {
+        std::fprintf(stderr, "%s: one script at most\n", PROGRAM);
+        return Bad_Usage();
+    }
+    if (optind < argc && std::strcmp(argv[optind], "-") != 0) {
+        script.name = argv[optind];
+        script.fd = open(script.name, O_RDONLY | O_CLOEXEC);
+        if (script.fd < 0) {
+            script.error = errno;
+            return Cannot_Read();
+        }
+    }
+    // Read before anything is written: a script that cannot be read (a
+    // folder, say) leaves standard output empty.
+    if (!Fill() && script.error != 0) {
+        return Cannot_Read();
+    }
+
+    // With --trace the frames are still drawn, by the same tick, but
+    // nowhere: standard output takes the trace instead.
+    const int trace_fd = trace ? dup(STDOUT_FILENO) : -1;
+    if (trace && (trace_fd < 0 || std::freopen("/dev/null", "w", stdout) == nullptr)) {
+        std::fprintf(stderr, "%s: cannot set up the trace: %s\n", PROGRAM, std::strerror(errno));
+        return EXIT_FAILURE;
+    }
+
+    bool written = true;
+    for (long tick = 1;; ++tick) {
+        int byte = Next_Byte();
+        if (byte < 0) {
+            if (Oven_At_Rest()) {
+                break;
+            }
+            byte = static_cast<unsigned char>(NO_KEY);
+        }
+        const auto key = static_cast<signed char>(byte);
+        const Tick_Record record = Replay_Tick(key);
+        if (trace) {
+            written = Trace_Tick(trace_fd, tick, record) && written;
+        }
+        if (key == KEY_QUIT) {
+            break;
+        }
+    }
+
+    if (trace) {
+        written = Trace_Flush(trace_fd) && written;
+    } else {
+        reset_colour(); // as mwc ends: the terminal's colours as found
+        written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    }
+    if (!written) {
+        std::fprintf(stderr, "%s: cannot write the %s: %s\n", PROGRAM, trace ? "trace" : "frames",
+                     std::strerror(errno));
+        return EXIT_FAILURE;
+    }
+    if (script.error != 0) {
+        return Cannot_Read(); // a read that failed part way
+    }
+    return EXIT_SUCCESS;
+}

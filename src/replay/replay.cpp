@@ -1,0 +1,54 @@
+#include "replay/replay.h"
+
+#include "oven/controller.h"
+#include "oven/oven.h"
+#include "panel/display.h"
+#include "panel/door_light.h"
+
+namespace
+{
+bool door = false; // shut, as in mwc's loop at start
+} // namespace
+
+Tick_Record Replay_Tick(signed char key)
+{
+    // The Finished state's step is the one that sounds the buzzer.
+    const bool buzzer = System_State() == Finished;
+    door = Door_Sensor(key, door);
+    BackLight_Controller(Data_Storage.Start, door);
+    Display_Controller();
+    System_Controller(door, key);
+    screen_Clear();
+    return {key, door, BackLight_On(), System_State(), buzzer};
+}
+
+bool Oven_At_Rest()
+{
+    return System_State() == Wait_Input && !Data_Storage.Start;
+}
+
+const char* State_Name(int state)
+{
+    switch (state) {
+    case Wait_Input:
+        return "Wait_Input";
+    case Add_Short:
+        return "Add_Short";
+    case Add_Long:
+        return "Add_Long";
+    case Switch_Unit:
+        return "Switch_Unit";
+    case Select_Mode:
+        return "Select_Mode";
+    case Starting:
+        return "Starting";
+    case Time_Cooking:
+        return "Time_Cooking";
+    case Temp_Cooking:
+        return "Temp_Cooking";
+    case Finished:
+        return "Finished";
+    default:
+        return "?";
+    }
+}

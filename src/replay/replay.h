@@ -1,0 +1,27 @@
+// The oven's tick at full speed, for replaying key scripts and for tests:
+// the calls of mwc's tick loop, in the same order, without the sleep.
+#pragma once
+
+// What one tick did, as the tick leaves it.
+struct Tick_Record {
+    signed char key; // the tick's key byte; -1 (0xFF) is no key
+    bool door;       // open, after this tick's door sensor
+    bool light;      // the back light as this tick drew it
+    int state;       // the controller's state after its step, 1 to 9
+    bool buzzer;     // the buzzer sounded in this tick's step
+};
+
+// One tick: the door sensor, the back light and the panel lines, the
+// controller's step, then the frame separator, all printed on standard
+// output exactly as mwc prints them. The door flag is kept from one tick to
+// the next, as mwc's loop keeps it. The buzzer sounds through whatever tone
+// layer is linked in.
+Tick_Record Replay_Tick(signed char key);
+
+// True when the oven is at rest: the controller waits for input and
+// nothing cooks.
+bool Oven_At_Rest();
+
+// The name of a controller state, such as "Wait_Input"; "?" for a number
+// that names none.
+const char* State_Name(int state);

@@ -1,0 +1,67 @@
+#include "replay/trace.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <unistd.h>
+
+#include "console/keyboard.h"
+#include "oven/oven.h"
+
+namespace
+{
+
+constexpr std::size_t BUFFER_SIZE = 1 << 16;
+constexpr std::size_t LINE_MAX = 512; // a line is under 300 bytes
+char buffer[BUFFER_SIZE];
+std::size_t used = 0;
+
+const char* boolean(bool flag)
+{
+    return flag ? "true" : "false";
+}
+
+} // namespace
+
+bool Trace_Flush(int fd)
+{
+    std::size_t done = 0;
+    while (done < used) {
+        const ssize_t n = write(fd, buffer + done, used - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            used = 0;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    used = 0;
+    return true;
+}
+
+bool Trace_Tick(int fd, long tick, const Tick_Record& record)
+{
+    if (BUFFER_SIZE - used < LINE_MAX && !Trace_Flush(fd)) {
+        return false;
+    }
+    // Byte 0xFF is the same as no key, as it is to the oven.
+    char number[4] = "";
+    const char* key = "null";
+    if (record.key != NO_KEY) {
+        std::snprintf(number, sizeof number, "%d", static_cast<unsigned char>(record.key));
+        key = number;
+    }
+    const Oven_Data& oven = Data_Storage;
+    const int length = std::snprintf(
+        buffer + used, LINE_MAX,
+        "{\"tick\":%ld,\"key\":%s,\"door\":%s,\"light\":%s,\"state\":%d,\"state_name\":\"%s\","
+        "\"time\":%d,\"mode\":%d,\"time_mode\":%s,\"start\":%s,\"set_temp\":%.1f,"
+        "\"cur_temp\":%.1f,\"buzzer\":%s}\n",
+        tick, key, boolean(record.door), boolean(record.light), record.state,
+        State_Name(record.state), oven.Time, oven.Mode, boolean(oven.Time_Mode),
+        boolean(oven.Start), oven.Set_Temp, oven.Cur_Temp, boolean(record.buzzer));
+    used += static_cast<std::size_t>(length);
+    return true;
+}
