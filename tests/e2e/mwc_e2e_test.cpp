@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
@@ -14,24 +13,8 @@
 namespace
 {
 
-constexpr char IDLE = '\xff'; // a byte that is the same as no key
 constexpr double BUZZER_S = 2.5;
 constexpr double LIMIT_S = 60.0;
-
-std::string Idle(int ticks)
-{
-    return std::string(static_cast<std::size_t>(ticks), IDLE);
-}
-
-// A key script, one byte per tick, built by appending its parts in order.
-std::string Script(std::initializer_list<std::string_view> parts)
-{
-    std::string script;
-    for (const std::string_view part : parts) {
-        script.append(part);
-    }
-    return script;
-}
 
 void Expect_Clean_Exit(const Mwc_Run& run)
 {

@@ -275,6 +275,22 @@ Mwc_Run Run_Terminal(const Plan& plan, bool output_to_closed_pipe, bool stop_and
 
 } // namespace
 
+std::string Idle(int ticks)
+{
+    return std::string(static_cast<std::size_t>(ticks), IDLE);
+}
+
+// Appended part by part: g++ 12 at -O3 takes "literal" + std::string for an
+// overlapping copy (-Wrestrict), a known false positive.
+std::string Script(std::initializer_list<std::string_view> parts)
+{
+    std::string script;
+    for (const std::string_view part : parts) {
+        script.append(part);
+    }
+    return script;
+}
+
 Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal)
 {
     return Run_Terminal({script, true, signal, limit_s}, false);

@@ -2,6 +2,7 @@
 // collects what it did.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <termios.h>
@@ -26,6 +27,13 @@ struct Mwc_Run {
     std::size_t stop_offset = 0;     // ... and how much output had come by then
     termios resumed{};               // ... the modes a few frames after SIGCONT
 };
+
+// A byte that is the same as no key, and `ticks` of them.
+constexpr char IDLE = '\xff';
+std::string Idle(int ticks);
+
+// A key script, one byte per tick, made of its parts in order.
+std::string Script(std::initializer_list<std::string_view> parts);
 
 // Starts mwc on a new pseudo-terminal, waits for its first frame, types the
 // whole script at once (mwc takes one byte per tick), and reads until mwc

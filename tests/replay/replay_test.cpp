@@ -13,7 +13,6 @@ namespace
 {
 
 constexpr double LIMIT_S = 60.0;
-constexpr char IDLE = '\xff'; // the same as no key
 
 Mwc_Run Replay(std::vector<std::string> arguments, std::string_view script = "")
 {
@@ -42,8 +41,7 @@ std::vector<std::string> Field(const std::string& trace, const std::string& name
 TEST(Replay, FramesOfAHeatingAreExactlyMwcsThroughAPipe)
 {
     // By temperature, target 30, start; the buzzer, then quit with the light off.
-    const std::string script =
-        "c" + std::string(1, IDLE) + "a" + std::string(1, IDLE) + "e" + std::string(36, IDLE) + "q";
+    const std::string script = Script({"c", Idle(1), "a", Idle(1), "e", Idle(36), "q"});
     const Mwc_Run mwc = Run_On_Pipes(script, LIMIT_S);
     const Mwc_Run replay = Replay({}, script);
     ASSERT_EQ(Exit_Status(mwc), 0);
