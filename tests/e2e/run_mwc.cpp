@@ -315,6 +315,7 @@ Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::strin
                              double limit_s, int signal)
 {
     std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string& word : command) {
         argv.push_back(const_cast<char*>(word.c_str())); // execv's own type
     }
