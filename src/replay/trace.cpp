@@ -12,7 +12,7 @@ namespace
 {
 
 constexpr std::size_t BUFFER_SIZE = 1 << 16;
-constexpr std::size_t LINE_MAX = 512; // a line is under 300 bytes
+constexpr std::size_t TRACE_LINE_SIZE = 512; // room for a line; one takes under 300 bytes
 char buffer[BUFFER_SIZE];
 std::size_t used = 0;
 
@@ -43,7 +43,7 @@ bool Trace_Flush(int fd)
 
 bool Trace_Tick(int fd, long tick, const Tick_Record& record)
 {
-    if (BUFFER_SIZE - used < LINE_MAX && !Trace_Flush(fd)) {
+    if (BUFFER_SIZE - used < TRACE_LINE_SIZE && !Trace_Flush(fd)) {
         return false;
     }
     // Byte 0xFF is the same as no key, as it is to the oven.
@@ -55,13 +55,18 @@ bool Trace_Tick(int fd, long tick, const Tick_Record& record)
     }
     const Oven_Data& oven = Data_Storage;
     const int length = std::snprintf(
-        buffer + used, LINE_MAX,
+        buffer + used, TRACE_LINE_SIZE,
         "{\"tick\":%ld,\"key\":%s,\"door\":%s,\"light\":%s,\"state\":%d,\"state_name\":\"%s\","
         "\"time\":%d,\"mode\":%d,\"time_mode\":%s,\"start\":%s,\"set_temp\":%.1f,"
         "\"cur_temp\":%.1f,\"buzzer\":%s}\n",
         tick, key, boolean(record.door), boolean(record.light), record.state,
         State_Name(record.state), oven.Time, oven.Mode, boolean(oven.Time_Mode),
         boolean(oven.Start), oven.Set_Temp, oven.Cur_Temp, boolean(record.buzzer));
+    // snprintf counts what it would have written; never step past what it did.
+    if (length < 0 || static_cast<std::size_t>(length) >= TRACE_LINE_SIZE) {
+        errno = EOVERFLOW; // a cut line would not be JSON: say so rather than write it
+        return false;
+    }
     used += static_cast<std::size_t>(length);
     return true;
 }
