@@ -112,7 +112,8 @@ TEST(Mwc, QuitWithTheDoorOpenPutsBackTheModesAndTheColour)
     Expect_Terminal_Restored(run);
     ASSERT_EQ(run.frames.size(), 3U);
     EXPECT_EQ(run.frames.back().light, LIGHT_ON);
-    EXPECT_TRUE(run.output.ends_with("00 : manual\n" + std::string(20, '\n') + "\033[0m"))
+    EXPECT_TRUE(
+        run.output.ends_with("00 : manual\n" + std::string(SEPARATOR_NEWLINES, '\n') + "\033[0m"))
         << "the colour reset is the last thing written";
     EXPECT_EQ(run.errors, "");
 
@@ -192,7 +193,8 @@ TEST(Mwc, StopPutsBackTheTerminalAndContinueTakesUpTheTicks)
     ASSERT_EQ(run.output.substr(run.stop_offset, 5), "\033[93m");
     run.output.erase(run.stop_offset - 4, 9);
     std::vector<Frame> frames;
-    ASSERT_EQ(Read_Frames(run.output.substr(0, run.output.size() - 4), 20, frames), "");
+    ASSERT_EQ(Read_Frames(run.output.substr(0, run.output.size() - 4), SEPARATOR_NEWLINES, frames),
+              "");
     EXPECT_EQ(frames.size(), script.size() + 1);
     ASSERT_TRUE(WIFEXITED(run.wait_status)) << "status " << run.wait_status;
     EXPECT_EQ(WEXITSTATUS(run.wait_status), 0);

@@ -17,7 +17,6 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int SEPARATOR_NEWLINES = 20;
 constexpr std::string_view COLOUR_RESET = "\033[0m";
 constexpr int POLL_MS = 20;
 

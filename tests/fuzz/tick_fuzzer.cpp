@@ -23,8 +23,6 @@
 namespace
 {
 
-constexpr int SEPARATOR_NEWLINES = 20;
-
 [[noreturn]] void Fail(const char* what, signed char key)
 {
     std::fprintf(stderr,

@@ -13,6 +13,10 @@ struct Frame {
     bool buzzer = false; // the buzzer sounded in this frame's tick (unit runs only)
 };
 
+// Newlines after each frame's three lines: the separator's 19, and the 20th
+// that puts adds.
+inline constexpr int SEPARATOR_NEWLINES = 20;
+
 // The three lines of the first panel line, exactly as printed.
 inline constexpr std::string_view LIGHT_ON = "\033[93mDisplay On";
 inline constexpr std::string_view LIGHT_OFF = "\033[0mDisplay Off";

@@ -9,7 +9,6 @@
 
 namespace
 {
-constexpr int SEPARATOR_NEWLINES = 20;
 bool door = false;
 } // namespace
 
