@@ -8,7 +8,8 @@ namespace
 {
 
 // The controller's persistent data, private to this file: System_Controller
-// alone changes it; System_State only reads the state.
+// alone steps it; System_State only reads the state, and the tools' save
+// and restore copy it whole.
 int state = Wait_Input;
 bool TimeCount = false; // countdown enabled
 bool TempCount = false; // heating enabled
@@ -31,6 +32,18 @@ bool Start_Allowed(bool door)
 int System_State()
 {
     return state;
+}
+
+Controller_Memory Controller_Save()
+{
+    return {state, TimeCount, TempCount};
+}
+
+void Controller_Restore(const Controller_Memory& memory)
+{
+    state = memory.state;
+    TimeCount = memory.TimeCount;
+    TempCount = memory.TempCount;
 }
 
 void System_Controller(bool door, signed char key)

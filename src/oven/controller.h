@@ -23,3 +23,14 @@ void System_Controller(bool door, signed char key);
 // The state the controller is in, 1 to 9; a read-only view that changes
 // nothing, for tools that show the controller at work.
 int System_State();
+
+// The controller's persistent data, copied out and put back whole by tools
+// that explore or rewind the oven; mwc itself never calls these.
+struct Controller_Memory {
+    int state;
+    bool TimeCount;
+    bool TempCount;
+    bool operator==(const Controller_Memory&) const = default;
+};
+Controller_Memory Controller_Save();
+void Controller_Restore(const Controller_Memory& memory);

@@ -4,11 +4,30 @@
 #include "console/tone.h"
 #include "oven/oven.h"
 
+namespace
+{
+// Each counter's sub-step count, private to this file: only its own counter
+// steps it; the tools' save and restore copy both.
+int time_tick = 0;
+int temp_tick = 0;
+} // namespace
+
+Counters_Memory Counters_Save()
+{
+    return {time_tick, temp_tick};
+}
+
+void Counters_Restore(const Counters_Memory& memory)
+{
+    time_tick = memory.time_tick;
+    temp_tick = memory.temp_tick;
+}
+
 // Neither counter checks a limit: the controller clears `run` in time.
 
 void Time_Counting(bool run)
 {
-    static int tick = 0;
+    int& tick = time_tick;
     if (run) {
         tick = (tick + 1) % TIME_COUNT_PERIOD;
         if (tick == 0) {
@@ -21,7 +40,7 @@ void Time_Counting(bool run)
 
 void Temp_Counting(bool run)
 {
-    static int tick = 0;
+    int& tick = temp_tick;
     if (run) {
         tick = (tick + 1) % TEMP_COUNT_PERIOD;
         if (tick == 0) {

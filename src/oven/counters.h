@@ -14,6 +14,16 @@ void Time_Counting(bool run);
 // Raises the record's Cur_Temp by TEMP_COUNT_STEP at the end of every period.
 void Temp_Counting(bool run);
 
+// Both sub-step counts, copied out and put back whole by tools that explore
+// or rewind the oven; mwc itself never calls these.
+struct Counters_Memory {
+    int time_tick;
+    int temp_tick;
+    bool operator==(const Counters_Memory&) const = default;
+};
+Counters_Memory Counters_Save();
+void Counters_Restore(const Counters_Memory& memory);
+
 constexpr unsigned int BUZZER_FREQUENCY_HZ = 900;
 constexpr unsigned int BUZZER_TONE_MS = 500;
 constexpr unsigned int BUZZER_PAUSE_US = 500000;

@@ -12,6 +12,7 @@ struct Oven_Data {
     std::int32_t Mode; // food mode, 0 (manual) to 5
     bool Time_Mode;    // true: cook by time; false: cook by temperature
     bool Start;        // true while cooking runs
+    bool operator==(const Oven_Data&) const = default;
 };
 
 // The oven's working memory, read and written directly by every block.

@@ -21,7 +21,7 @@ namespace
 {
 
 // The back light's persistent data, private to this file:
-// BackLight_Controller alone changes it.
+// BackLight_Controller alone steps it; the tools' save and restore copy it.
 int state = Light_Off;
 bool enable = false; // what Back_Light is given
 
@@ -30,6 +30,17 @@ bool enable = false; // what Back_Light is given
 bool BackLight_On()
 {
     return enable;
+}
+
+BackLight_Memory BackLight_Save()
+{
+    return {state, enable};
+}
+
+void BackLight_Restore(const BackLight_Memory& memory)
+{
+    state = memory.state;
+    enable = memory.enable;
 }
 
 void BackLight_Controller(bool start, bool door)

@@ -19,6 +19,16 @@ void BackLight_Controller(bool start, bool door);
 // Whether the back light is on, as its last step drew it; a read-only view.
 bool BackLight_On();
 
+// The back light's persistent data, copied out and put back whole by tools
+// that explore or rewind the oven; mwc itself never calls these.
+struct BackLight_Memory {
+    int state;
+    bool enable;
+    bool operator==(const BackLight_Memory&) const = default;
+};
+BackLight_Memory BackLight_Save();
+void BackLight_Restore(const BackLight_Memory& memory);
+
 // Prints the first panel line. "Display On" switches the terminal to bright
 // yellow, which colours the rest of the frame; "Display Off" resets it first.
 void Back_Light(bool on);

@@ -1,9 +1,6 @@
 #include "replay/replay.h"
 
-#include "oven/controller.h"
-#include "oven/oven.h"
 #include "panel/display.h"
-#include "panel/door_light.h"
 
 namespace
 {
@@ -25,6 +22,20 @@ Tick_Record Replay_Tick(signed char key)
 bool Oven_At_Rest()
 {
     return System_State() == Wait_Input && !Data_Storage.Start;
+}
+
+Oven_Configuration Save_Configuration()
+{
+    return {Data_Storage, Controller_Save(), Counters_Save(), BackLight_Save(), door};
+}
+
+void Restore_Configuration(const Oven_Configuration& configuration)
+{
+    Data_Storage = configuration.record;
+    Controller_Restore(configuration.controller);
+    Counters_Restore(configuration.counters);
+    BackLight_Restore(configuration.light);
+    door = configuration.door;
 }
 
 const char* State_Name(int state)

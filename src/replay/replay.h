@@ -2,6 +2,11 @@
 // the calls of mwc's tick loop, in the same order, without the sleep.
 #pragma once
 
+#include "oven/controller.h"
+#include "oven/counters.h"
+#include "oven/oven.h"
+#include "panel/door_light.h"
+
 // What one tick did, as the tick leaves it.
 struct Tick_Record {
     signed char key; // the tick's key byte; -1 (0xFF) is no key
@@ -25,3 +30,21 @@ bool Oven_At_Rest();
 // The name of a controller state, such as "Wait_Input"; "?" for a number
 // that names none.
 const char* State_Name(int state);
+
+// Everything the tick carries from one tick to the next: the oven's record,
+// the controller's, the counters' and the back light's persistent data, and
+// the door. (The keyboard's last byte and the colour mark are not carried:
+// the tick takes its key as an argument, and the mark follows the light.)
+struct Oven_Configuration {
+    Oven_Data record;
+    Controller_Memory controller;
+    Counters_Memory counters;
+    BackLight_Memory light;
+    bool door;
+    bool operator==(const Oven_Configuration&) const = default;
+};
+
+// Copies the whole configuration out, and puts one back, so that a tool can
+// run the tick from any configuration it has seen. mwc never calls these.
+Oven_Configuration Save_Configuration();
+void Restore_Configuration(const Oven_Configuration& configuration);
