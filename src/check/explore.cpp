@@ -1,0 +1,310 @@
+#include "check/explore.h"
+
+#include <bit>
+#include <cstdint>
+#include <utility>
+
+#include "console/keyboard.h"
+#include "oven/oven.h"
+
+namespace
+{
+
+constexpr std::uint32_t NO_NODE = UINT32_MAX;
+constexpr signed char NONE = INPUTS[0];
+
+// One configuration met: how it was first reached (the configuration before
+// and the input), and where no key takes it.
+struct Node {
+    std::uint32_t parent;
+    signed char input;
+    std::uint32_t idle_next = NO_NODE;
+};
+
+std::uint64_t Mix(std::uint64_t hash, std::uint64_t value)
+{
+    // splitmix64's finaliser over the running hash: cheap and well spread.
+    hash ^= value + 0x9e3779b97f4a7c15ULL + (hash << 6U) + (hash >> 2U);
+    hash ^= hash >> 30U;
+    hash *= 0xbf58476d1ce4e5b9ULL;
+    hash ^= hash >> 27U;
+    return hash;
+}
+
+std::uint64_t Bits(double value)
+{
+    return std::bit_cast<std::uint64_t>(value);
+}
+
+std::uint64_t Hash_Record(const Oven_Data& record)
+{
+    std::uint64_t hash = Mix(0, static_cast<std::uint32_t>(record.Time));
+    hash = Mix(hash, Bits(record.Set_Temp));
+    hash = Mix(hash, Bits(record.Cur_Temp));
+    hash = Mix(hash, static_cast<std::uint32_t>(record.Mode));
+    return Mix(hash, (record.Time_Mode ? 1U : 0U) | (record.Start ? 2U : 0U));
+}
+
+std::uint64_t Hash_Configuration(const Oven_Configuration& c)
+{
+    std::uint64_t hash = Hash_Record(c.record);
+    hash = Mix(hash, static_cast<std::uint32_t>(c.controller.state));
+    hash = Mix(hash, static_cast<std::uint32_t>(c.counters.time_tick));
+    hash = Mix(hash, static_cast<std::uint32_t>(c.counters.temp_tick));
+    hash = Mix(hash, static_cast<std::uint32_t>(c.light.state));
+    const unsigned flags = (c.controller.TimeCount ? 1U : 0U) | (c.controller.TempCount ? 2U : 0U) |
+                           (c.light.enable ? 4U : 0U) | (c.door ? 8U : 0U);
+    return Mix(hash, flags);
+}
+
+// A set of indexes into a vector that the caller keeps, by open addressing:
+// one flat array, so a lookup touches one or two cache lines where a chained
+// table chases a pointer per entry.
+class Index_Table
+{
+  public:
+    // The index of the entry equal to `candidate` (`same(entry, candidate)`)
+    // and false; or `candidate` itself, now added, and true.
+    template <class Same>
+    std::pair<std::uint32_t, bool> Insert(std::uint64_t hash, std::uint32_t candidate, Same same)
+    {
+        if (2 * (used_ + 1) > slots_.size()) {
+            Grow();
+        }
+        const auto short_hash = static_cast<std::uint32_t>(hash);
+        for (std::size_t i = short_hash & Mask();; i = (i + 1) & Mask()) {
+            Slot& slot = slots_[i];
+            if (slot.index == NO_NODE) {
+                slot = {candidate, short_hash};
+                ++used_;
+                return {candidate, true};
+            }
+            if (slot.hash == short_hash && same(slot.index, candidate)) {
+                return {slot.index, false};
+            }
+        }
+    }
+
+  private:
+    struct Slot {
+        std::uint32_t index = NO_NODE;
+        std::uint32_t hash = 0;
+    };
+    static constexpr std::size_t FIRST_SIZE = 1 << 10;
+    std::vector<Slot> slots_ = std::vector<Slot>(FIRST_SIZE);
+    std::size_t used_ = 0;
+
+    std::size_t Mask() const
+    {
+        return slots_.size() - 1;
+    }
+
+    void Grow()
+    {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const Slot& slot : old) {
+            if (slot.index == NO_NODE) {
+                continue;
+            }
+            std::size_t i = slot.hash & Mask();
+            while (slots_[i].index != NO_NODE) {
+                i = (i + 1) & Mask();
+            }
+            slots_[i] = slot;
+        }
+    }
+};
+
+// What a trace line shows: the panel and the record, the controller's
+// state, and the tick's key and buzzer. Lines repeat a great deal, so each
+// property is evaluated once per distinct line.
+struct Line_Values {
+    Oven_Data record;
+    int state;
+    bool door;
+    bool light;
+    bool buzzer;
+    signed char key;
+    bool operator==(const Line_Values&) const = default;
+    // The panel-and-record part, without the key and the buzzer.
+    bool Same_Panel(const Line_Values& other) const
+    {
+        return record == other.record && state == other.state && door == other.door &&
+               light == other.light;
+    }
+};
+std::uint64_t Hash_Panel(const Line_Values& line)
+{
+    const unsigned flags = (line.door ? 1U : 0U) | (line.light ? 2U : 0U);
+    return Mix(Mix(Hash_Record(line.record), static_cast<std::uint32_t>(line.state)), flags);
+}
+bool At_Rest(const Oven_Configuration& c)
+{
+    return c.controller.state == Wait_Input && !c.record.Start;
+}
+
+// The script that first reached node `index`, one byte per tick.
+std::string Script_To(const std::vector<Node>& nodes, std::uint32_t index)
+{
+    std::string script;
+    for (; nodes[index].parent != NO_NODE; index = nodes[index].parent) {
+        script.push_back(nodes[index].input == NONE ? IDLE_TICK
+                                                    : static_cast<char>(nodes[index].input));
+    }
+    return {script.rbegin(), script.rend()};
+}
+
+// With no key, how many ticks each configuration takes to come to rest,
+// from the no-key successors that the exploration noted: each chain is
+// walked once and its counts filled in on the way back, so this takes one
+// pass over the configurations, not a replay from each.
+void Find_Rest(const std::vector<Oven_Configuration>& configurations,
+               const std::vector<Node>& nodes, Exploration& result)
+{
+    constexpr std::uint32_t UNKNOWN = UINT32_MAX;
+    constexpr std::uint32_t ON_PATH = UINT32_MAX - 1;
+    std::vector<std::uint32_t> ticks(configurations.size(), UNKNOWN);
+    std::vector<std::uint32_t> path;
+    std::uint32_t longest = 0;
+    for (std::uint32_t first = 0; first < configurations.size(); ++first) {
+        std::uint32_t at = first;
+        path.clear();
+        while (ticks[at] == UNKNOWN && !At_Rest(configurations[at])) {
+            ticks[at] = ON_PATH;
+            path.push_back(at);
+            at = nodes[at].idle_next;
+        }
+        if (ticks[at] == ON_PATH) { // round and round without a key, never at rest
+            result.all_rest = false;
+            result.rest_script = Script_To(nodes, at);
+            return;
+        }
+        if (ticks[at] == UNKNOWN) {
+            ticks[at] = 0;
+        }
+        for (auto step = path.rbegin(); step != path.rend(); ++step) {
+            ticks[*step] = ticks[at] + 1;
+            at = *step;
+        }
+        if (ticks[first] > ticks[longest]) {
+            longest = first;
+        }
+    }
+    result.longest_rest = ticks[longest];
+    result.rest_script = Script_To(nodes, longest) + std::string(ticks[longest], IDLE_TICK);
+}
+
+} // namespace
+
+Trace_Line Line_Of(const Tick_Record& record)
+{
+    const Oven_Data& oven = Data_Storage;
+    const bool oven_key = record.key >= KEY_SHORT && record.key <= KEY_DOOR;
+    const int key = oven_key || record.key == KEY_QUIT ? record.key : KEY_NONE;
+    return {record.door, record.light,  record.state,  oven.Time,     oven.Mode, oven.Time_Mode,
+            oven.Start,  oven.Set_Temp, oven.Cur_Temp, record.buzzer, key};
+}
+
+Exploration Explore(const std::vector<Property>& properties)
+{
+    Exploration result;
+    result.start = Save_Configuration();
+    result.evidence.assign(properties.size(), "");
+
+    std::vector<Oven_Configuration> configurations{result.start};
+    std::vector<Node> nodes{{NO_NODE, NONE}};
+    // Room for the oven's configurations as they are today (about 160,000),
+    // so the queue is not copied as it grows; more only costs a copy.
+    constexpr std::size_t EXPECTED = 1 << 18;
+    configurations.reserve(EXPECTED);
+    nodes.reserve(EXPECTED);
+    const auto same_configuration = [&configurations](std::uint32_t a, std::uint32_t b) {
+        return configurations[a] == configurations[b];
+    };
+    Index_Table known;
+    known.Insert(Hash_Configuration(configurations[0]), 0, same_configuration);
+    // Each distinct line met, and its properties' values: entry
+    // `line * properties.size() + property` of `holds`.
+    std::vector<Line_Values> lines;
+    Index_Table known_lines;
+    const auto same_line = [&lines](std::uint32_t a, std::uint32_t b) {
+        return lines[a] == lines[b];
+    };
+    std::vector<char> holds;
+    std::size_t undecided = properties.size();
+
+    // Breadth first: the vector is the queue, in the order met.
+    for (std::uint32_t at = 0; at < configurations.size(); ++at) {
+        for (std::size_t input = 0; input < INPUTS.size(); ++input) {
+            const signed char key = INPUTS[input];
+            Restore_Configuration(configurations[at]);
+            const Tick_Record record = Replay_Tick(key);
+            ++result.transitions;
+
+            const int from = configurations[at].controller.state;
+            result.taken[static_cast<std::size_t>(from)][static_cast<std::size_t>(record.state)] |=
+                1U << input;
+            std::string& reached = result.state_reached[static_cast<std::size_t>(record.state)];
+            const auto script = [&] {
+                return Script_To(nodes, at) + (key == NONE ? IDLE_TICK : static_cast<char>(key));
+            };
+            if (reached.empty()) {
+                reached = script();
+            }
+
+            lines.push_back(
+                {Data_Storage, record.state, record.door, record.light, record.buzzer, key});
+            const std::uint64_t line_hash =
+                Mix(Hash_Panel(lines.back()),
+                    static_cast<unsigned char>(key) | (record.buzzer ? 256U : 0U));
+            const auto [line, added_line] = known_lines.Insert(
+                line_hash, static_cast<std::uint32_t>(lines.size() - 1), same_line);
+            if (!added_line) {
+                lines.pop_back();
+            } else {
+                const Trace_Line values = Line_Of(record);
+                for (const Property& property : properties) {
+                    holds.push_back(Evaluate(property.expression, values) ? 1 : 0);
+                }
+            }
+            // The first line found for a property ends a shortest script:
+            // every configuration is taken in order of its distance.
+            for (std::size_t i = 0; undecided > 0 && i < properties.size(); ++i) {
+                if (result.evidence[i].empty() &&
+                    (holds[line * properties.size() + i] != 0) != properties[i].always) {
+                    result.evidence[i] = script();
+                    --undecided;
+                }
+            }
+
+            if (key == KEY_QUIT) {
+                continue; // the script ends with the tick that reads q
+            }
+            configurations.push_back(Save_Configuration());
+            const auto index = static_cast<std::uint32_t>(configurations.size() - 1);
+            const auto [found, added] =
+                known.Insert(Hash_Configuration(configurations.back()), index, same_configuration);
+            if (added) {
+                nodes.push_back({at, key});
+            } else {
+                configurations.pop_back();
+            }
+            if (key == NONE) {
+                nodes[at].idle_next = found;
+            }
+        }
+    }
+    result.configurations = configurations.size();
+    // Distinct panels: lines that differ only in their key or buzzer count once.
+    Index_Table panels;
+    for (std::uint32_t i = 0; i < lines.size(); ++i) {
+        const auto same_panel = [&lines](std::uint32_t a, std::uint32_t b) {
+            return lines[a].Same_Panel(lines[b]);
+        };
+        result.panel_states += panels.Insert(Hash_Panel(lines[i]), i, same_panel).second ? 1 : 0;
+    }
+    Find_Rest(configurations, nodes, result);
+    Restore_Configuration(result.start);
+    return result;
+}

@@ -1,0 +1,62 @@
+// Every key script there is, run through the oven's own tick.
+//
+// The tick carries a small, finite configuration from one tick to the next
+// (replay.h), so breadth first from the configuration at start-up, trying
+// each input in every configuration met, reaches every configuration that
+// any key script reaches, each by a shortest script. Properties are checked
+// on the trace line of every transition as it is taken.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "check/expression.h"
+#include "oven/controller.h"
+#include "replay/replay.h"
+
+// The inputs, in the order tried: no key first, so that of two scripts of
+// the same length the one with fewer keys is found. Every other byte is no
+// key to the oven. The tick that reads q gives its trace line, then the
+// script ends there.
+constexpr int INPUT_COUNT = 8;
+constexpr std::array<signed char, INPUT_COUNT> INPUTS = {-1, 'a', 'b', 'c', 'd', 'e', 'f', 'q'};
+// How a script file writes a tick without a key.
+constexpr char IDLE_TICK = '.';
+
+// A condition to check on every trace line: that it always holds, or that
+// some script reaches a line where it does.
+struct Property {
+    bool always;
+    Expression expression;
+};
+
+struct Exploration {
+    Oven_Configuration start{}; // the configuration at start-up
+    std::size_t configurations = 0;
+    std::size_t transitions = 0;
+    std::size_t panel_states = 0; // distinct panel-and-record values of the trace lines
+    // For each property, the evidence: a shortest script whose last trace
+    // line breaks an `always` or meets a `reach`; empty when there is none.
+    // Scripts are one byte per tick, IDLE_TICK for no key.
+    std::vector<std::string> evidence;
+    // For each state, a shortest script whose last line is in it; empty when
+    // none is (index 0 is unused).
+    std::array<std::string, Finished + 1> state_reached;
+    // Inputs that take the controller from one state to another, a bit per
+    // entry of INPUTS.
+    std::array<std::array<unsigned, Finished + 1>, Finished + 1> taken{};
+    // With no key pressed, does every configuration come to rest (Wait_Input,
+    // not running)? If so: the most ticks that takes, and a script that
+    // ends the first time a configuration that takes the most is at rest.
+    // If not: a script to a configuration that never does.
+    bool all_rest = true;
+    std::size_t longest_rest = 0;
+    std::string rest_script;
+};
+
+Exploration Explore(const std::vector<Property>& properties);
+
+// The values of the trace line of the tick just run.
+Trace_Line Line_Of(const Tick_Record& record);

@@ -1,0 +1,196 @@
+// mwc-check: what the oven can and cannot do, over every key script.
+//
+// Explores the real controller (the tick of mwc and mwc-replay, from the
+// same libraries) over every key script there is, answers the properties
+// asked with a shortest script as evidence, and draws the transitions found.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <getopt.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "check/explore.h"
+#include "check/report.h"
+
+namespace
+{
+
+constexpr int EXIT_USAGE = 2;
+constexpr char PROGRAM[] = "mwc-check";
+constexpr char USAGE[] =
+    "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--graph[=mermaid|dot]] "
+    "[--script FILE]\n";
+constexpr char HELP[] =
+    "Check the microwave oven's controller over every key script there is.\n"
+    "\n"
+    "A trace line is one line of mwc-replay --trace: a tick's key and buzzer and the\n"
+    "oven as the tick leaves it. Every script of the keys a to f, q and no key is\n"
+    "explored, breadth first, through the oven's own tick.\n"
+    "\n"
+    "      --always EXPR   EXPR holds on every trace line of every script\n"
+    "      --reach EXPR    some script makes a trace line where EXPR holds\n"
+    "      --graph[=FORMAT]  print the controller's states and the transitions\n"
+    "                      found, as Mermaid (the default) or dot\n"
+    "      --script FILE   write the first evidence script to FILE, one byte per\n"
+    "                      tick and '.' for no key, for mwc-replay and mwc\n"
+    "      --help          show this help and exit\n"
+    "      --version       show the version and exit\n"
+    "\n"
+    "Without --always, --reach or --graph, a report: what was explored, each state\n"
+    "reached, and built-in properties. Evidence is a shortest script; in it a run\n"
+    "of N ticks without a key reads .{N}.\n"
+    "\n"
+    "EXPR uses the fields door, light, state, time, mode, time_mode, start,\n"
+    "set_temp, cur_temp, buzzer and key; numbers, true, false, the state names\n"
+    "Wait_Input to Finished, keys 'a' to 'f' and 'q', and none; and, loosest\n"
+    "first: implies, or, and, not, = != < <= > >=, with parentheses.\n"
+    "Example: mwc-check --always 'start implies not door'\n"
+    "\n"
+    "Exit status: 0 when every property holds or is met, 1 when one does not or\n"
+    "the output could not be written, 2 on bad usage or a bad EXPR.\n";
+
+int Bad_Usage()
+{
+    std::fputs(USAGE, stderr);
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", PROGRAM);
+    return EXIT_USAGE;
+}
+
+// Writes `script`'s exact bytes to `path`; false, said on standard error, if
+// it could not.
+bool Write_Script(const char* path, const std::string& script)
+{
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    std::size_t done = 0;
+    while (fd >= 0 && done < script.size()) {
+        const ssize_t n = write(fd, script.data() + done, script.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (fd < 0 || done < script.size() || close(fd) != 0) {
+        std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, path, std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<Property_Text> asked;
+    bool graph = false;
+    bool dot = false;
+    const char* script_path = nullptr;
+    enum { ALWAYS = 1, REACH, GRAPH, SCRIPT, HELP_OPTION, VERSION_OPTION };
+    const option options[] = {
+        {"always", required_argument, nullptr, ALWAYS},
+        {"reach", required_argument, nullptr, REACH},
+        {"graph", optional_argument, nullptr, GRAPH},
+        {"script", required_argument, nullptr, SCRIPT},
+        {"help", no_argument, nullptr, HELP_OPTION},
+        {"version", no_argument, nullptr, VERSION_OPTION},
+        {nullptr, 0, nullptr, 0},
+    };
+    for (int choice = 0; (choice = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+        switch (choice) {
+        case ALWAYS:
+        case REACH:
+            asked.push_back({choice == ALWAYS, optarg});
+            break;
+        case GRAPH:
+            graph = true;
+            dot = optarg != nullptr && std::strcmp(optarg, "dot") == 0;
+            if (optarg != nullptr && !dot && std::strcmp(optarg, "mermaid") != 0) {
+                std::fprintf(stderr, "%s: --graph is mermaid or dot, not '%s'\n", PROGRAM, optarg);
+                return Bad_Usage();
+            }
+            break;
+        case SCRIPT:
+            script_path = optarg;
+            break;
+        case HELP_OPTION:
+            std::fputs(USAGE, stdout);
+            std::fputs(HELP, stdout);
+            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        case VERSION_OPTION:
+            std::printf("%s %s\n", PROGRAM, MWC_VERSION);
+            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        default: // getopt_long has said what is wrong
+            return Bad_Usage();
+        }
+    }
+    if (optind < argc) {
+        std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind]);
+        return Bad_Usage();
+    }
+
+    // Every condition is parsed, and every bad one said, before any work.
+    const bool report = asked.empty() && !graph;
+    if (report) {
+        for (const Builtin_Property& builtin : BUILTIN_PROPERTIES) {
+            asked.push_back({true, builtin.condition});
+        }
+    }
+    std::vector<Property> properties(asked.size());
+    bool parsed = true;
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        properties[i].always = asked[i].always;
+        Expression_Error error;
+        if (!Parse_Expression(asked[i].condition, properties[i].expression, error)) {
+            Print_Expression_Error(stderr, asked[i].always ? "--always" : "--reach",
+                                   asked[i].condition, error);
+            parsed = false;
+        }
+    }
+    if (!parsed) {
+        return EXIT_USAGE;
+    }
+
+    // The tick draws its frames on standard output: they go nowhere, in
+    // large writes, and the answers go where standard output went.
+    const int out_fd = dup(STDOUT_FILENO);
+    std::FILE* const out = out_fd < 0 ? nullptr : fdopen(out_fd, "w");
+    if (out == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr) {
+        std::fprintf(stderr, "%s: cannot set up the output: %s\n", PROGRAM, std::strerror(errno));
+        return EXIT_FAILURE;
+    }
+    static char frames_buffer[1 << 16];
+    std::setvbuf(stdout, frames_buffer, _IOFBF, sizeof frames_buffer);
+
+    const Exploration exploration = Explore(properties);
+    std::string first_script;
+    bool all = true;
+    if (report) {
+        all = Print_Default_Report(out, out_fd, exploration, first_script);
+    } else {
+        all = Print_Answers(out, out_fd, asked, exploration, first_script);
+    }
+    if (graph) {
+        std::fputs(asked.empty() ? "" : "\n", out);
+        Print_Graph(out, exploration, dot);
+    }
+    const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
+    if (!written) {
+        std::fprintf(stderr, "%s: cannot write the report: %s\n", PROGRAM, std::strerror(errno));
+    }
+    std::fclose(out);
+
+    bool script_written = true;
+    if (script_path != nullptr && first_script.empty()) {
+        std::fprintf(stderr, "%s: no evidence script to write; '%s' left as it was\n", PROGRAM,
+                     script_path);
+    } else if (script_path != nullptr) {
+        script_written = Write_Script(script_path, first_script);
+    }
+    return all && written && script_written ? EXIT_SUCCESS : EXIT_FAILURE;
+}

@@ -1,0 +1,131 @@
+// mwc-check, the real program: its evidence replayed by mwc-replay, its
+// expression errors, and the README's diagram against its graph.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "run_mwc.h"
+
+namespace
+{
+
+constexpr double LIMIT_S = 120.0;
+
+Mwc_Run Run_Tool(const char* program, std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), program);
+    return Run_Command_On_Pipes(arguments, "", LIMIT_S);
+}
+
+int Exit_Status(const Mwc_Run& run)
+{
+    return WIFEXITED(run.wait_status) ? WEXITSTATUS(run.wait_status) : -1;
+}
+
+std::string Read_File(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Line `number` (from 1) of `text`, without its newline.
+std::string Line(const std::string& text, std::size_t number)
+{
+    std::istringstream lines(text);
+    std::string line;
+    for (std::size_t i = 0; i < number && std::getline(lines, line); ++i) {
+    }
+    return line;
+}
+
+} // namespace
+
+TEST(Check, EvidenceIsAShortestScriptThatMwcReplayReplaysToTheLine)
+{
+    // Each shortest script worked out by hand.
+    const struct {
+        const char* option;
+        const char* condition;
+        int status;
+        std::string script;
+        const char* shows; // on the script's last trace line
+    } cases[] = {
+        // By temperature, a target, start: heating from the 6th tick.
+        {"--reach", "state = Temp_Cooking", 0, "c.a.e.", "\"state_name\":\"Temp_Cooking\""},
+        // 600 s takes twenty b's, each followed by the tick that drops a key.
+        {"--always", "time < 600", 1, "b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b", "\"time\":600"},
+        // The shortest cooking heats to 30 degrees: 30 steps from the 6th tick.
+        {"--always", "state != Finished", 1, "c.a.e" + std::string(31, '.'), "\"state\":9"},
+        // The door opens with f, but never while cooking.
+        {"--reach", "door and light and state = Wait_Input", 0, "f", "\"door\":true"},
+    };
+    char path[] = "/tmp/mwc-check-script-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    for (const auto& row : cases) {
+        const Mwc_Run check =
+            Run_Tool(MWC_CHECK_PATH, {row.option, row.condition, "--script", path});
+        EXPECT_EQ(Exit_Status(check), row.status) << row.condition << check.errors;
+        const std::string script = Read_File(path);
+        EXPECT_EQ(script, row.script) << row.condition;
+
+        const Mwc_Run replay = Run_Tool(MWC_REPLAY_PATH, {"--trace", path});
+        const std::string last = Line(replay.output, script.size());
+        EXPECT_NE(last.find(row.shows), std::string::npos) << row.condition << ": " << last;
+        EXPECT_NE(check.output.find("tick " + std::to_string(script.size()) + ": " + last + "\n"),
+                  std::string::npos)
+            << "the check shows the same line:\n"
+            << check.output;
+    }
+    unlink(path);
+}
+
+TEST(Check, BadConditionsSayWhatAndWhere)
+{
+    const struct {
+        const char* condition;
+        const char* message;
+        std::size_t column; // of the mark under the condition
+    } cases[] = {
+        {"dor and start", "unknown name", 0},
+        {"time <", "a value is missing at the end", 6},
+        {"(time < 3", "this '(' is never closed", 0},
+        {"time < 3)", "')' without its '('", 8},
+        {"state = Cooking", "no state is named so", 8},
+        {"state = 12", "no state has this number", 8},
+        {"time and door", "a number is not a condition", 0},
+        {"not not", "a value is missing at the end", 7},
+        {"key < 'a'", "keys are equal or not, never ordered", 4},
+        {"1 < time < 3", "comparisons do not chain", 9},
+    };
+    for (const auto& row : cases) {
+        const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, {"--always", row.condition});
+        EXPECT_EQ(Exit_Status(run), 2) << row.condition;
+        EXPECT_EQ(run.output, "") << row.condition;
+        const std::string quoted = std::string("'") + row.condition + "': ";
+        EXPECT_NE(run.errors.find(quoted + row.message), std::string::npos) << run.errors;
+        EXPECT_EQ(Line(run.errors, 3).find('^'), row.column + 2) << run.errors;
+    }
+}
+
+TEST(Check, TheReadmesControllerDiagramIsTheGraphFound)
+{
+    const std::string readme = Read_File(README_PATH);
+    const std::string heading = "### Controller\n\n```mermaid\n";
+    const std::size_t begin = readme.find(heading);
+    ASSERT_NE(begin, std::string::npos) << "no controller diagram in the README";
+    const std::size_t body = begin + heading.size();
+    const std::string diagram = readme.substr(body, readme.find("```", body) - body);
+
+    const Mwc_Run graph = Run_Tool(MWC_CHECK_PATH, {"--graph"});
+    ASSERT_EQ(Exit_Status(graph), 0);
+    EXPECT_EQ(diagram, graph.output) << "make it anew: mwc-check --graph";
+}

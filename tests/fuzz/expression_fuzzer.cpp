@@ -1,0 +1,67 @@
+// Arbitrary text as a condition of mwc-check, as typed on a command line.
+// A text that does not parse must say why and point inside the text. One
+// that does must evaluate on any trace line, and must parse again inside
+// "not (...)" to the opposite answer: grouping changes nothing else.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "check/expression.h"
+
+namespace
+{
+
+[[noreturn]] void Fail(const char* what, std::string_view text)
+{
+    std::fprintf(stderr, "expression fuzzer: %s: '%.*s'\n", what, static_cast<int>(text.size()),
+                 text.data());
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    Expression expression;
+    Expression_Error error;
+    if (!Parse_Expression(text, expression, error)) {
+        if (error.message.empty()) {
+            Fail("an error without a message", text);
+        }
+        if (error.offset > text.size() || error.length > text.size() - error.offset) {
+            Fail("an error marked outside the text", text);
+        }
+        return 0;
+    }
+    if (expression.root < 0 ||
+        static_cast<std::size_t>(expression.root) >= expression.nodes.size()) {
+        Fail("a parsed condition without its root", text);
+    }
+    // A line from the data itself, so the fuzzer steers the values too.
+    const auto byte = [&](std::size_t i) -> int { return size == 0 ? 0 : data[i % size]; };
+    const auto flag = [&](std::size_t i) { return byte(i) % 2 == 1; };
+    const Trace_Line line = {flag(0),
+                             flag(1),
+                             byte(2) % 9 + 1,
+                             byte(3) * 3,
+                             byte(4) % 6,
+                             flag(5),
+                             flag(6),
+                             byte(7) % 8 * 10.0 + 20,
+                             byte(8) % 8 * 10.0 + 20,
+                             flag(9),
+                             flag(10) ? KEY_NONE : 'a' + byte(10) % 6};
+    const bool holds = Evaluate(expression, line);
+    const std::string negated = "not (" + std::string(text) + ")";
+    Expression opposite;
+    if (!Parse_Expression(negated, opposite, error)) {
+        Fail("a condition that no longer parses in parentheses", text);
+    }
+    if (Evaluate(opposite, line) == holds) {
+        Fail("not (...) gives the same answer", text);
+    }
+    return 0;
+}
