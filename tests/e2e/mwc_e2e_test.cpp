@@ -182,16 +182,23 @@ TEST(Mwc, StopPutsBackTheTerminalAndContinueTakesUpTheTicks)
 {
     const std::string script = Script({"f", Idle(30), "q"});
     Mwc_Run run = Run_Stopped_And_Continued(script, LIMIT_S);
-    ASSERT_TRUE(run.stopped);
-    EXPECT_TRUE(Same_Modes(run.while_stopped, run.before)) << "cooked while stopped";
-    const std::string_view stopped = std::string_view(run.output).substr(0, run.stop_offset);
-    EXPECT_TRUE(stopped.ends_with("\033[0m")) << "colour reset while stopped";
-    EXPECT_EQ(run.resumed.c_lflag, run.running.c_lflag) << "raw again after continuing";
+    ASSERT_EQ(run.stopped, (std::vector<bool>{true, true})) << "stopped twice";
+    ASSERT_EQ(run.resumed.size(), 2U);
+    for (std::size_t stop = 0; stop < 2; ++stop) {
+        EXPECT_TRUE(Same_Modes(run.while_stopped[stop], run.before)) << "cooked while stopped";
+        const std::string_view stopped =
+            std::string_view(run.output).substr(0, run.stop_offsets[stop]);
+        EXPECT_TRUE(stopped.ends_with("\033[0m")) << "colour reset while stopped";
+        EXPECT_EQ(run.resumed[stop].c_lflag, run.running.c_lflag) << "raw again after continuing";
+        // Continuing brings back the yellow before the next line.
+        EXPECT_EQ(run.output.substr(run.stop_offsets[stop], 5), "\033[93m") << "stop " << stop;
+    }
 
-    // Continuing brings back the yellow before the next line; without those
-    // two escapes the output is every frame of the script, none lost.
-    ASSERT_EQ(run.output.substr(run.stop_offset, 5), "\033[93m");
-    run.output.erase(run.stop_offset - 4, 9);
+    // Without the two escapes of each stop, the output is every frame of
+    // the script, none lost.
+    for (auto offset = run.stop_offsets.rbegin(); offset != run.stop_offsets.rend(); ++offset) {
+        run.output.erase(*offset - 4, 9);
+    }
     std::vector<Frame> frames;
     ASSERT_EQ(Read_Frames(run.output.substr(0, run.output.size() - 4), SEPARATOR_NEWLINES, frames),
               "");
@@ -199,6 +206,16 @@ TEST(Mwc, StopPutsBackTheTerminalAndContinueTakesUpTheTicks)
     ASSERT_TRUE(WIFEXITED(run.wait_status)) << "status " << run.wait_status;
     EXPECT_EQ(WEXITSTATUS(run.wait_status), 0);
     EXPECT_TRUE(Same_Modes(run.after, run.before));
+}
+
+TEST(Mwc, SignalsIgnoredAtStartStayIgnored)
+{
+    // As nohup starts it: a hang-up a second into a 2 s script changes nothing.
+    const std::string script = Script({"a", Idle(20), "q"});
+    const Mwc_Run run = Run_Command_On_Pipes({"/usr/bin/nohup", MWC_PATH}, script, LIMIT_S, SIGHUP);
+    ASSERT_TRUE(WIFEXITED(run.wait_status)) << "status " << run.wait_status;
+    EXPECT_EQ(WEXITSTATUS(run.wait_status), 0);
+    EXPECT_EQ(run.frames.size(), script.size()) << "every tick ran, to the q";
 }
 
 TEST(Mwc, ClosedOutputPipeRestoresTheTerminalAndDiesBySigpipe)

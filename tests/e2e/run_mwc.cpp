@@ -121,6 +121,7 @@ struct Plan {
 
 constexpr double SIGNAL_DELAY_S = 1.0;
 constexpr int FRAMES_TO_SETTLE = 3; // after SIGCONT, before the modes are read
+constexpr std::size_t STOPS = 2;    // a second stop finds the stop handler there again
 
 // Each frame has one capital D, in its back-light line.
 std::size_t Frames_In(const std::string& output)
@@ -137,13 +138,15 @@ void Stop_And_Continue(Mwc_Run& run, pid_t job, int report_fd, int out_fd)
     kill(job, SIGTSTP);
     pollfd report{report_fd, POLLIN, 0};
     char stopped = 0;
-    run.stopped =
-        poll(&report, 1, STOP_WAIT_MS) == 1 && read(report_fd, &stopped, 1) == 1 && stopped == 'T';
+    run.stopped.push_back(poll(&report, 1, STOP_WAIT_MS) == 1 &&
+                          read(report_fd, &stopped, 1) == 1 && stopped == 'T');
     pollfd pending{out_fd, POLLIN, 0};
     while (poll(&pending, 1, POLL_MS) > 0 && Read_Some(out_fd, run.output, true)) {
     }
-    tcgetattr(out_fd, &run.while_stopped);
-    run.stop_offset = run.output.size();
+    termios modes{};
+    tcgetattr(out_fd, &modes);
+    run.while_stopped.push_back(modes);
+    run.stop_offsets.push_back(run.output.size());
     kill(job, SIGCONT);
 }
 
@@ -177,8 +180,14 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
             }
         }
         if (resumed_at != 0 && Frames_In(run.output) >= resumed_at + FRAMES_TO_SETTLE) {
-            tcgetattr(out_fd, &run.resumed);
+            termios modes{};
+            tcgetattr(out_fd, &modes);
+            run.resumed.push_back(modes);
             resumed_at = 0;
+            if (run.stopped.size() < STOPS) {
+                Stop_And_Continue(run, job, plan.report_fd, out_fd);
+                resumed_at = Frames_In(run.output);
+            }
         }
         pollfd fds[2] = {{out_open ? out_fd : -1, POLLIN, 0}, {err_open ? err_fd : -1, POLLIN, 0}};
         if (poll(fds, 2, POLL_MS) <= 0) {
@@ -311,7 +320,7 @@ Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal)
 }
 
 Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::string_view script,
-                             double limit_s, int signal)
+                             double limit_s, int signal, int input_fd)
 {
     std::vector<char*> argv;
     argv.reserve(command.size() + 1);
@@ -328,7 +337,7 @@ Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::strin
     }
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(in[0], STDIN_FILENO);
+        dup2(input_fd >= 0 ? input_fd : in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         if (!command.empty()) {
             dup2(errors[1], STDERR_FILENO);

@@ -22,10 +22,11 @@ struct Mwc_Run {
     termios before{};                // the terminal's modes handed to mwc
     termios running{};               // ... seen after the first frame
     termios after{};                 // ... after mwc ended
-    bool stopped = false;            // a stop plan saw mwc stopped
-    termios while_stopped{};         // ... the modes then
-    std::size_t stop_offset = 0;     // ... and how much output had come by then
-    termios resumed{};               // ... the modes a few frames after SIGCONT
+    // A stop plan stops mwc twice; for each stop, in order:
+    std::vector<bool> stopped;             // mwc was seen stopped
+    std::vector<termios> while_stopped;    // the modes then
+    std::vector<std::size_t> stop_offsets; // how much output had come by then
+    std::vector<termios> resumed;          // the modes a few frames after SIGCONT
 };
 
 // A byte that is the same as no key, and `ticks` of them.
@@ -42,7 +43,8 @@ std::string Script(std::initializer_list<std::string_view> parts);
 Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal = 0);
 
 // Same, but about a second after typing it stops mwc with SIGTSTP, waits for
-// the stop, notes the modes, and lets it go on with SIGCONT.
+// the stop, notes the modes, and lets it go on with SIGCONT; a few frames
+// later, once more.
 Mwc_Run Run_Stopped_And_Continued(std::string_view script, double limit_s);
 
 // Starts mwc on a new pseudo-terminal with its standard output a pipe that
@@ -53,6 +55,7 @@ Mwc_Run Run_Into_Closed_Pipe(double limit_s);
 // the input closed at once. A `signal` other than 0 is sent a second after.
 Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal = 0);
 
-// Same, for another program: `command` is its path and arguments.
+// Same, for another program: `command` is its path and arguments. An
+// `input_fd` of 0 or more is its standard input instead of the script.
 Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::string_view script,
-                             double limit_s, int signal = 0);
+                             double limit_s, int signal = 0, int input_fd = -1);

@@ -42,7 +42,7 @@ void Expect_Well_Formed(const std::vector<Frame>& frames)
 TEST(Controller, TenSecondCookingSoundsInThe102ndTickAfterStart)
 {
     const std::size_t start = 2;
-    const auto frames = Run_Ticks("a.e" + Idle(110));
+    const auto frames = Run_Ticks("a.e" + Idle(130));
     Expect_Well_Formed(frames);
 
     EXPECT_EQ(frames[0].value, ZERO_S);
@@ -61,6 +61,7 @@ TEST(Controller, TenSecondCookingSoundsInThe102ndTickAfterStart)
     EXPECT_EQ(frames[start + 102].light, LIGHT_ON);
     EXPECT_EQ(frames[start + 103].light, LIGHT_OFF);
     EXPECT_EQ(frames[start + 103].value, ZERO_S); // manual has no preset
+    EXPECT_EQ(frames.back().value, ZERO_S) << "the countdown stops with the buzzer";
     EXPECT_FALSE(Data_Storage.Start);
 }
 
@@ -170,6 +171,8 @@ TEST(Controller, RefusedStartsAreNotRemembered)
     EXPECT_FALSE(Door_Open());
     Run_Ticks("c.e..");
     EXPECT_FALSE(Data_Storage.Start) << "target at room temperature";
+    Run_Ticks("a.fe.f...");
+    EXPECT_FALSE(Data_Storage.Start) << "door was open, by temperature too";
 }
 
 TEST(Controller, SettingKeysThatDoNotApplyAreDropped)
@@ -204,9 +207,10 @@ TEST(Controller, KeyInTheBuzzerTickIsDroppedAndTheDoorStaysShut)
 
 TEST(Controller, CompletedPresetCookingIsReadyToStartAgain)
 {
-    const auto frames = Run_Ticks("d.d.d.e" + Idle(1205));
+    const auto frames = Run_Ticks("d.d.d.e" + Idle(1225));
     EXPECT_EQ(Buzzer_Ticks(frames), std::vector<std::size_t>{6 + 1202});
     EXPECT_EQ(frames[6 + 1203].value, "02 : 00");
+    EXPECT_EQ(frames.back().value, "02 : 00") << "the preset stays, ready";
     EXPECT_EQ(frames[6 + 1203].mode, "03 : \xEB\xB0\xA5");
     Run_Ticks("e.");
     EXPECT_TRUE(Data_Storage.Start);

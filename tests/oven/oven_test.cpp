@@ -73,6 +73,9 @@ TEST(Oven_Record, SwitchingUnitsClearsModeTargetAndTime)
     EXPECT_EQ(Data_Storage.Time, 0);
     EXPECT_EQ(Data_Storage.Mode, MANUAL_MODE);
     EXPECT_EQ(Data_Storage.Cur_Temp, 50.0);
+    Time_Temp_Change();
+    EXPECT_EQ(Data_Storage.Set_Temp, AMBIENT_TEMP)
+        << "by temperature again: the old target is gone";
 }
 
 TEST(Oven_Record, ModesCycleWithTheirPresetTimes)
