@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "console/keyboard.h"
@@ -23,6 +24,7 @@ namespace
 
 constexpr int EXIT_USAGE = 2;
 constexpr char PROGRAM[] = "mwc-replay";
+constexpr char PROGRAM_VERSION[] = "mwc-replay " MWC_VERSION "\n";
 constexpr char USAGE[] = "Usage: mwc-replay [--trace] [SCRIPT]\n";
 constexpr char HELP[] = "Replay a key script through the microwave oven's tick, at full speed.\n"
                         "\n"
@@ -35,7 +37,9 @@ constexpr char HELP[] = "Replay a key script through the microwave oven's tick, 
                         "      --help     show this help and exit\n"
                         "      --version  show the version and exit\n"
                         "\n"
-                        "Without --trace the output is exactly what mwc writes for the same keys.\n"
+                        "Without --trace the output is exactly what mwc writes for the same keys,\n"
+                        "for a script that ends with q (without q, mwc goes on ticking).\n"
+                        "A script that cannot be read to its end stops the replay there.\n"
                         "Exit status: 0 when the replay ran to its end, 1 when the script could\n"
                         "not be read or the output not written, 2 on bad usage.\n";
 
@@ -43,7 +47,8 @@ constexpr char HELP[] = "Replay a key script through the microwave oven's tick, 
 constexpr std::size_t SCRIPT_BUFFER = 1 << 16;
 struct Script {
     int fd = STDIN_FILENO;
-    const char* name = "standard input";
+    const char* name = nullptr; // null for standard input
+    bool live = false;          // a terminal, a pipe or a socket: a read may wait for the next key
     unsigned char bytes[SCRIPT_BUFFER] = {};
     std::size_t size = 0;
     std::size_t next = 0;
@@ -52,9 +57,39 @@ struct Script {
 };
 Script script;
 
+int trace_fd = -1;
+// The first write that failed, as errno had it; 0 while all succeeded.
+int write_error = 0;
+
+bool Note_Write(bool written)
+{
+    if (!written && write_error == 0) {
+        write_error = errno != 0 ? errno : EIO;
+    }
+    return written;
+}
+
+bool Flush_Frames()
+{
+    return Note_Write(std::fflush(stdout) == 0);
+}
+
+bool Flush_Trace()
+{
+    return Note_Write(Trace_Flush(trace_fd));
+}
+
+// What has been run goes out before a read that may wait, so that a
+// replay fed from a terminal or a pipe can be watched as it goes.
+bool (*flush_output)() = nullptr;
+
 // Reads the next buffer of the script; false at its end or on an error.
 bool Fill()
 {
+    if (script.live && flush_output != nullptr && !flush_output()) {
+        script.ended = true; // the write error is said at the end
+        return false;
+    }
     ssize_t n = 0;
     do {
         n = read(script.fd, script.bytes, sizeof script.bytes);
@@ -80,9 +115,25 @@ int Next_Byte()
 
 int Cannot_Read()
 {
-    std::fprintf(stderr, "%s: cannot read %s: %s\n", PROGRAM, script.name,
-                 std::strerror(script.error));
+    if (script.name == nullptr) {
+        std::fprintf(stderr, "%s: cannot read standard input: %s\n", PROGRAM,
+                     std::strerror(script.error));
+    } else {
+        std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, script.name,
+                     std::strerror(script.error));
+    }
     return EXIT_FAILURE;
+}
+
+// --help and --version: their text, and an error if it could not be written.
+int Print_Text(const char* text)
+{
+    std::fputs(text, stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "%s: cannot write: %s\n", PROGRAM, std::strerror(errno));
+        return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
 }
 
 int Bad_Usage()
@@ -111,17 +162,15 @@ int main(int argc, char** argv)
             break;
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
-            std::fputs(HELP, stdout);
-            return EXIT_SUCCESS;
+            return Print_Text(HELP);
         case VERSION_OPTION:
-            std::printf("%s %s\n", PROGRAM, MWC_VERSION);
-            return EXIT_SUCCESS;
+            return Print_Text(PROGRAM_VERSION);
         default: // getopt_long has said what is wrong
             return Bad_Usage();
         }
     }
     if (argc - optind > 1) {
-        std::fprintf(stderr, "%s: one script at most\n", PROGRAM);
+        std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind + 1]);
         return Bad_Usage();
     }
     if (optind < argc && std::strcmp(argv[optind], "-") != 0) {
@@ -132,6 +181,10 @@ int main(int argc, char** argv)
             return Cannot_Read();
         }
     }
+    struct stat input {
+    };
+    script.live = fstat(script.fd, &input) == 0 &&
+                  (S_ISCHR(input.st_mode) || S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode));
     // Read before anything is written: a script that cannot be read (a
     // folder, say) leaves standard output empty.
     if (!Fill() && script.error != 0) {
@@ -140,17 +193,19 @@ int main(int argc, char** argv)
 
     // With --trace the frames are still drawn, by the same tick, but
     // nowhere: standard output takes the trace instead.
-    const int trace_fd = trace ? dup(STDOUT_FILENO) : -1;
+    trace_fd = trace ? dup(STDOUT_FILENO) : -1;
+    flush_output = trace ? Flush_Trace : Flush_Frames;
     if (trace && (trace_fd < 0 || std::freopen("/dev/null", "w", stdout) == nullptr)) {
         std::fprintf(stderr, "%s: cannot set up the trace: %s\n", PROGRAM, std::strerror(errno));
         return EXIT_FAILURE;
     }
 
-    bool written = true;
-    for (long tick = 1;; ++tick) {
+    for (long tick = 1; write_error == 0; ++tick) {
         int byte = Next_Byte();
         if (byte < 0) {
-            if (Oven_At_Rest()) {
+            // A script that could not be read to its end stops here; one
+            // that ended goes on to rest.
+            if (Oven_At_Rest() || script.error != 0) {
                 break;
             }
             byte = static_cast<unsigned char>(NO_KEY);
@@ -158,7 +213,9 @@ int main(int argc, char** argv)
         const auto key = static_cast<signed char>(byte);
         const Tick_Record record = Replay_Tick(key);
         if (trace) {
-            written = Trace_Tick(trace_fd, tick, record) && written;
+            Note_Write(Trace_Tick(trace_fd, tick, record));
+        } else if (std::ferror(stdout) != 0) {
+            Note_Write(false); // a full device, say: no use drawing more
         }
         if (key == KEY_QUIT) {
             break;
@@ -166,14 +223,14 @@ int main(int argc, char** argv)
     }
 
     if (trace) {
-        written = Trace_Flush(trace_fd) && written;
+        Flush_Trace();
     } else {
         reset_colour(); // as mwc ends: the terminal's colours as found
-        written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+        Note_Write(std::fflush(stdout) == 0 && std::ferror(stdout) == 0);
     }
-    if (!written) {
+    if (write_error != 0) {
         std::fprintf(stderr, "%s: cannot write the %s: %s\n", PROGRAM, trace ? "trace" : "frames",
-                     std::strerror(errno));
+                     std::strerror(write_error));
         return EXIT_FAILURE;
     }
     if (script.error != 0) {

@@ -1,5 +1,6 @@
 #include "replay/replay.h"
 
+#include "console/keyboard.h"
 #include "panel/display.h"
 
 namespace
@@ -9,14 +10,26 @@ bool door = false; // shut, as in mwc's loop at start
 
 Tick_Record Replay_Tick(signed char key)
 {
+    const int before = System_State();
+    const bool door_before = door;
     // The Finished state's step is the one that sounds the buzzer.
-    const bool buzzer = System_State() == Finished;
+    const bool buzzer = before == Finished;
     door = Door_Sensor(key, door);
     BackLight_Controller(Data_Storage.Start, door);
     Display_Controller();
     System_Controller(door, key);
     screen_Clear();
-    return {key, door, BackLight_On(), System_State(), buzzer};
+    const int after = System_State();
+
+    // Whether the key did anything. The door took it if the door moved.
+    // The controller takes a key only while idle, where every key it
+    // accepts moves it to a one-tick state, and while cooking, where the
+    // start key always cancels; in every other state keys are not looked at.
+    const bool cooking = before == Time_Cooking || before == Temp_Cooking;
+    const bool taken = key == KEY_QUIT || door != door_before ||
+                       (before == Wait_Input && after != Wait_Input) ||
+                       (cooking && key == KEY_START);
+    return {key, door, BackLight_On(), after, buzzer, taken};
 }
 
 bool Oven_At_Rest()

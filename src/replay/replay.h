@@ -14,6 +14,7 @@ struct Tick_Record {
     bool light;      // the back light as this tick drew it
     int state;       // the controller's state after its step, 1 to 9
     bool buzzer;     // the buzzer sounded in this tick's step
+    bool taken;      // the key was acted on: by the door, the controller, or as q
 };
 
 // One tick: the door sensor, the back light and the panel lines, the

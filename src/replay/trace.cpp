@@ -53,14 +53,21 @@ bool Trace_Tick(int fd, long tick, const Tick_Record& record)
         std::snprintf(number, sizeof number, "%d", static_cast<unsigned char>(record.key));
         key = number;
     }
+    // The key as a one-character JSON string when it is printable ASCII.
+    char character[5] = "null";
+    if (record.key >= ' ' && record.key <= '~') {
+        const bool escaped = record.key == '"' || record.key == '\\';
+        std::snprintf(character, sizeof character, escaped ? "\"\\%c\"" : "\"%c\"", record.key);
+    }
     const Oven_Data& oven = Data_Storage;
     const int length = std::snprintf(
         buffer + used, TRACE_LINE_SIZE,
-        "{\"tick\":%ld,\"key\":%s,\"door\":%s,\"light\":%s,\"state\":%d,\"state_name\":\"%s\","
+        "{\"tick\":%ld,\"key\":%s,\"char\":%s,\"taken\":%s,\"door\":%s,\"light\":%s,\"state\":%d,"
+        "\"state_name\":\"%s\","
         "\"time\":%d,\"mode\":%d,\"time_mode\":%s,\"start\":%s,\"set_temp\":%.1f,"
         "\"cur_temp\":%.1f,\"buzzer\":%s}\n",
-        tick, key, boolean(record.door), boolean(record.light), record.state,
-        State_Name(record.state), oven.Time, oven.Mode, boolean(oven.Time_Mode),
+        tick, key, character, boolean(record.taken), boolean(record.door), boolean(record.light),
+        record.state, State_Name(record.state), oven.Time, oven.Mode, boolean(oven.Time_Mode),
         boolean(oven.Start), oven.Set_Temp, oven.Cur_Temp, boolean(record.buzzer));
     // snprintf counts what it would have written; never step past what it did.
     if (length < 0 || static_cast<std::size_t>(length) >= TRACE_LINE_SIZE) {

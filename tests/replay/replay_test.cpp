@@ -4,7 +4,9 @@
 
 #include <regex>
 #include <string>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "run_mwc.h"
@@ -75,6 +77,46 @@ TEST(Replay, TraceFollowsTheControllerThroughACookingToRest)
     EXPECT_EQ(Field(run.output, "start").back(), "false");
 }
 
+TEST(Replay, TraceOfAHeatingSaysWhichKeysWereTaken)
+{
+    // By temperature (the a after it dropped), target 50, the door open
+    // refuses a start, shut, start; then a byte above 0x7f, dropped too.
+    const Mwc_Run run = Replay({"--trace"}, "ca.b.fefe\x80");
+    ASSERT_EQ(Exit_Status(run), 0);
+    const auto taken = Field(run.output, "taken");
+    ASSERT_GT(taken.size(), 40U);
+    EXPECT_EQ(std::vector<std::string>(taken.begin(), taken.begin() + 10),
+              (std::vector<std::string>{"true", "false", "false", "true", "false", "true", "false",
+                                        "true", "true", "false"}));
+    EXPECT_EQ(Field(run.output, "char")[0], "\"c\"");
+    EXPECT_EQ(Field(run.output, "key")[9], "128");
+    EXPECT_EQ(Field(run.output, "char")[9], "null");
+    // 30 heating steps from the tick after the start: 30 degrees of 50.
+    EXPECT_EQ(Field(run.output, "state_name")[38], "\"Temp_Cooking\"");
+    EXPECT_EQ(Field(run.output, "state")[38], "8");
+    EXPECT_EQ(Field(run.output, "cur_temp")[38], "30.0");
+    EXPECT_EQ(Field(run.output, "set_temp")[38], "50.0");
+}
+
+TEST(Replay, AReadErrorPartWayEndsTheReplayAtOnce)
+{
+    // The peer closes with a byte it never read: after the script, the
+    // next read fails with a connection reset.
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    ASSERT_EQ(write(ends[0], "x", 1), 1);
+    ASSERT_EQ(write(ends[1], "axe", 3), 3);
+    close(ends[1]);
+    const Mwc_Run run = Run_Command_On_Pipes({MWC_REPLAY_PATH, "--trace"}, "", LIMIT_S, 0, ends[0]);
+    close(ends[0]);
+    EXPECT_EQ(Exit_Status(run), 1);
+    EXPECT_EQ(Field(run.output, "tick"), (std::vector<std::string>{"1", "2", "3"}))
+        << "the ticks run stay written, and no other";
+    EXPECT_NE(run.errors.find("cannot read standard input: Connection reset by peer"),
+              std::string::npos)
+        << run.errors;
+}
+
 TEST(Replay, EndsAfterQuitOrAtRestAfterTheScript)
 {
     const struct {
@@ -105,10 +147,11 @@ TEST(Replay, ErrorsAndUsage)
         bool output;       // something on standard output
         const char* error; // found on standard error
     } cases[] = {
-        {{"/no/such/script"}, 1, false, "/no/such/script"},
-        {{"/"}, 1, false, "cannot read /: Is a directory"},
+        {{"/no/such/script"}, 1, false, "cannot read '/no/such/script': No such file"},
+        {{"/"}, 1, false, "cannot read '/': Is a directory"},
+        {{""}, 1, false, "cannot read '': No such file"},
         {{"--bogus"}, 2, false, "Usage: mwc-replay [--trace] [SCRIPT]"},
-        {{"one", "two"}, 2, false, "Usage: mwc-replay"},
+        {{"one", "two"}, 2, false, "extra operand 'two'"},
         {{"--help"}, 0, true, ""},
         {{"--version"}, 0, true, ""},
     };
@@ -120,4 +163,20 @@ TEST(Replay, ErrorsAndUsage)
     }
     EXPECT_TRUE(Replay({"--help"}).output.starts_with("Usage: mwc-replay [--trace] [SCRIPT]\n"));
     EXPECT_EQ(Replay({"--version"}).output, "mwc-replay " MWC_VERSION "\n");
+}
+
+TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
+{
+    // Over 4 KiB of frames or trace, and the short texts of the options.
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"--trace"}, {"--help"}, {"--version"}}) {
+        std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full",
+                                            MWC_REPLAY_PATH};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const Mwc_Run run = Run_Command_On_Pipes(command, "axe", LIMIT_S);
+        const std::string name = arguments.empty() ? "frames" : arguments.front();
+        EXPECT_EQ(Exit_Status(run), 1) << name;
+        EXPECT_NE(run.errors.find("mwc-replay: cannot write"), std::string::npos)
+            << name << ": " << run.errors;
+    }
 }
