@@ -21,6 +21,7 @@ namespace
 
 constexpr int EXIT_USAGE = 2;
 constexpr char PROGRAM[] = "mwc-check";
+constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 constexpr char USAGE[] =
     "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--graph[=mermaid|dot]] "
     "[--script FILE]\n";
@@ -45,13 +46,24 @@ constexpr char HELP[] =
     "of N ticks without a key reads .{N}.\n"
     "\n"
     "EXPR uses the fields door, light, state, time, mode, time_mode, start,\n"
-    "set_temp, cur_temp, buzzer and key; numbers, true, false, the state names\n"
+    "set_temp, cur_temp, buzzer, taken and key; numbers, true, false, the state names\n"
     "Wait_Input to Finished, keys 'a' to 'f' and 'q', and none; and, loosest\n"
     "first: implies, or, and, not, = != < <= > >=, with parentheses.\n"
     "Example: mwc-check --always 'start implies not door'\n"
     "\n"
     "Exit status: 0 when every property holds or is met, 1 when one does not or\n"
     "the output could not be written, 2 on bad usage or a bad EXPR.\n";
+
+// --help and --version: their text, and an error if it could not be written.
+int Print_Text(const char* text)
+{
+    std::fputs(text, stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "%s: cannot write: %s\n", PROGRAM, std::strerror(errno));
+        return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
+}
 
 int Bad_Usage()
 {
@@ -120,11 +132,9 @@ int main(int argc, char** argv)
             break;
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
-            std::fputs(HELP, stdout);
-            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+            return Print_Text(HELP);
         case VERSION_OPTION:
-            std::printf("%s %s\n", PROGRAM, MWC_VERSION);
-            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+            return Print_Text(PROGRAM_VERSION);
         default: // getopt_long has said what is wrong
             return Bad_Usage();
         }

@@ -125,6 +125,7 @@ struct Line_Values {
     bool door;
     bool light;
     bool buzzer;
+    bool taken;
     signed char key;
     bool operator==(const Line_Values&) const = default;
     // The panel-and-record part, without the key and the buzzer.
@@ -202,8 +203,8 @@ Trace_Line Line_Of(const Tick_Record& record)
     const Oven_Data& oven = Data_Storage;
     const bool oven_key = record.key >= KEY_SHORT && record.key <= KEY_DOOR;
     const int key = oven_key || record.key == KEY_QUIT ? record.key : KEY_NONE;
-    return {record.door, record.light,  record.state,  oven.Time,     oven.Mode, oven.Time_Mode,
-            oven.Start,  oven.Set_Temp, oven.Cur_Temp, record.buzzer, key};
+    return {record.door, record.light,  record.state,  oven.Time,     oven.Mode,    oven.Time_Mode,
+            oven.Start,  oven.Set_Temp, oven.Cur_Temp, record.buzzer, record.taken, key};
 }
 
 Exploration Explore(const std::vector<Property>& properties)
@@ -253,11 +254,12 @@ Exploration Explore(const std::vector<Property>& properties)
                 reached = script();
             }
 
-            lines.push_back(
-                {Data_Storage, record.state, record.door, record.light, record.buzzer, key});
+            lines.push_back({Data_Storage, record.state, record.door, record.light, record.buzzer,
+                             record.taken, key});
             const std::uint64_t line_hash =
-                Mix(Hash_Panel(lines.back()),
-                    static_cast<unsigned char>(key) | (record.buzzer ? 256U : 0U));
+                Mix(Hash_Panel(lines.back()), static_cast<unsigned char>(key) |
+                                                  (record.buzzer ? 256U : 0U) |
+                                                  (record.taken ? 512U : 0U));
             const auto [line, added_line] = known_lines.Insert(
                 line_hash, static_cast<std::uint32_t>(lines.size() - 1), same_line);
             if (!added_line) {

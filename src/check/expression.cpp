@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "oven/controller.h"
 #include "replay/replay.h"
@@ -30,6 +31,7 @@ enum Field : int {
     SET_TEMP,
     CUR_TEMP,
     BUZZER,
+    TAKEN,
     KEY_FIELD
 };
 struct Field_Name {
@@ -47,6 +49,7 @@ constexpr std::array<Field_Name, KEY_FIELD + 1> FIELDS = {{
     {"set_temp", NUMBER},
     {"cur_temp", NUMBER},
     {"buzzer", BOOLEAN},
+    {"taken", BOOLEAN},
     {"key", KEY},
 }};
 
@@ -204,12 +207,23 @@ class Parser
         if (Text(token_).front() == '\'') {
             return Fail(token_, "a key is written as one character in quotes, as 'e'");
         }
-        return Fail(token_, "'" + std::string(Text(token_)) + "' is not part of a condition");
+        return Fail(token_, Words({"'", Text(token_), "' is not part of a condition"}));
     }
 
-    static std::string Describe(Type type)
+    static std::string_view Describe(Type type)
     {
         return type == BOOLEAN ? "a condition" : type == KEY ? "a key" : "a number";
+    }
+
+    // A message of several parts, appended: g++ 12 at -O3 takes
+    // "literal" + std::string for an overlapping copy (-Wrestrict).
+    static std::string Words(std::initializer_list<std::string_view> parts)
+    {
+        std::string words;
+        for (const std::string_view part : parts) {
+            words.append(part);
+        }
+        return words;
     }
 
     // A part used as a condition must be one.
@@ -218,7 +232,8 @@ class Parser
         if (part.type == BOOLEAN) {
             return true;
         }
-        return Fail(part, Describe(part.type) + " is not a condition: compare it with something");
+        return Fail(part,
+                    Words({Describe(part.type), " is not a condition: compare it with something"}));
     }
 
     // Joins `left` and what follows with `kind`, both conditions.
@@ -310,8 +325,8 @@ class Parser
         }
         const bool ordering = sign.compare != EQ && sign.compare != NE;
         if (part.type != right.type) {
-            return Fail(sign,
-                        "cannot compare " + Describe(part.type) + " with " + Describe(right.type));
+            return Fail(sign, Words({"cannot compare ", Describe(part.type), " with ",
+                                     Describe(right.type)}));
         }
         if (ordering && part.type == BOOLEAN) {
             return Fail(sign, "conditions are equal or not, never ordered");
@@ -346,7 +361,7 @@ class Parser
             return Fail(token_, "a value is missing at the end");
         case Token::CLOSE:
         case Token::COMPARE:
-            return Fail(token_, "a value is missing before '" + std::string(Text(token_)) + "'");
+            return Fail(token_, Words({"a value is missing before '", Text(token_), "'"}));
         case Token::BAD:
             return Bad_Token();
         case Token::DIGITS:
@@ -419,7 +434,7 @@ class Parser
             }
         }
         if (name == "implies" || name == "or" || name == "and" || name == "not") {
-            return Fail(token_, "a value is missing before '" + std::string(name) + "'");
+            return Fail(token_, Words({"a value is missing before '", name, "'"}));
         }
         if (std::isupper(static_cast<unsigned char>(name.front()))) {
             return Fail(token_, "no state is named so: the states are Wait_Input, Add_Short, "
@@ -427,7 +442,7 @@ class Parser
                                 "Temp_Cooking and Finished");
         }
         return Fail(token_, "unknown name: the fields are door, light, state, time, mode, "
-                            "time_mode, start, set_temp, cur_temp, buzzer and key");
+                            "time_mode, start, set_temp, cur_temp, buzzer, taken and key");
     }
 };
 
@@ -460,6 +475,8 @@ double Value(const Expression& expression, int index, const Trace_Line& line)
             return line.cur_temp;
         case BUZZER:
             return line.buzzer;
+        case TAKEN:
+            return line.taken;
         default:
             return line.key;
         }

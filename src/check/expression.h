@@ -24,7 +24,8 @@ struct Trace_Line {
     double set_temp;
     double cur_temp;
     bool buzzer;
-    int key; // the oven's key, 'a' to 'f' or 'q', or KEY_NONE for any other byte
+    bool taken; // the key was acted on
+    int key;    // the oven's key, 'a' to 'f' or 'q', or KEY_NONE for any other byte
 };
 constexpr int KEY_NONE = -1;
 

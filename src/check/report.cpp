@@ -70,7 +70,11 @@ std::string Readable_Script(std::string_view script)
             ++run;
         }
         readable += readable.empty() ? "" : " ";
-        readable += run == 1 ? std::string(1, script[i]) : ".{" + std::to_string(run) + "}";
+        if (run == 1) {
+            readable += script[i];
+        } else {
+            readable.append(".{").append(std::to_string(run)).append("}");
+        }
         i += run;
     }
     return readable;

@@ -62,7 +62,8 @@ TEST(Check, EvidenceIsAShortestScriptThatMwcReplayReplaysToTheLine)
         // 600 s takes twenty b's, each followed by the tick that drops a key.
         {"--always", "time < 600", 1, "b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b.b", "\"time\":600"},
         // The shortest cooking heats to 30 degrees: 30 steps from the 6th tick.
-        {"--always", "state != Finished", 1, "c.a.e" + std::string(31, '.'), "\"state\":9"},
+        {"--always", "state != Finished", 1, Script({"c.a.e", std::string(31, '.')}),
+         "\"state\":9"},
         // The door opens with f, but never while cooking.
         {"--reach", "door and light and state = Wait_Input", 0, "f", "\"door\":true"},
     };
@@ -80,7 +81,7 @@ TEST(Check, EvidenceIsAShortestScriptThatMwcReplayReplaysToTheLine)
         const Mwc_Run replay = Run_Tool(MWC_REPLAY_PATH, {"--trace", path});
         const std::string last = Line(replay.output, script.size());
         EXPECT_NE(last.find(row.shows), std::string::npos) << row.condition << ": " << last;
-        EXPECT_NE(check.output.find("tick " + std::to_string(script.size()) + ": " + last + "\n"),
+        EXPECT_NE(check.output.find(Script({"tick ", std::to_string(script.size()), ": ", last})),
                   std::string::npos)
             << "the check shows the same line:\n"
             << check.output;

@@ -53,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              byte(7) % 8 * 10.0 + 20,
                              byte(8) % 8 * 10.0 + 20,
                              flag(9),
+                             flag(11),
                              flag(10) ? KEY_NONE : 'a' + byte(10) % 6};
     const bool holds = Evaluate(expression, line);
     const std::string negated = "not (" + std::string(text) + ")";

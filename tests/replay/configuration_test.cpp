@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "capture.h"
@@ -12,6 +14,22 @@
 
 namespace
 {
+
+std::string Idle(int ticks)
+{
+    return std::string(static_cast<std::size_t>(ticks), '.');
+}
+
+// A key script of its parts, appended (g++ 12 at -O3 takes "literal" +
+// std::string for an overlapping copy).
+std::string Keys(std::initializer_list<std::string_view> parts)
+{
+    std::string keys;
+    for (const std::string_view part : parts) {
+        keys.append(part);
+    }
+    return keys;
+}
 
 // What each tick shows: its record, and the oven's record after it.
 std::vector<std::string> Trace(std::string_view keys)
@@ -36,13 +54,12 @@ TEST(Configuration, RestoredAnywhereTheOvenGoesOnAsIfNeverStopped)
     Output_Capture frames; // the panel's lines are not looked at here
     // The door open and shut, food modes, a cancelled countdown, a heating
     // to its buzzer, and a countdown left mid-second.
-    const std::string script = "f.f.d.d.e" + std::string(25, '.') + "e.c.a.e" +
-                               std::string(40, '.') + "f.f.c.a.e" + std::string(17, '.');
+    const std::string script =
+        Keys({"f.f.d.d.e", Idle(25), "e.c.a.e", Idle(40), "f.f.c.a.e", Idle(17)});
     // A run of another kind, to leave every part of the configuration
     // changed: the door the other way, heating part way through a step,
     // then cooking by time.
-    const std::string disturbance =
-        "f.c.b.e" + std::string(20, '.') + "e.c.d.e" + std::string(15, '.');
+    const std::string disturbance = Keys({"f.c.b.e", Idle(20), "e.c.d.e", Idle(15)});
 
     const Oven_Configuration start = Save_Configuration();
     const std::vector<std::string> whole = Trace(script);
