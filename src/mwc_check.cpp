@@ -15,11 +15,11 @@
 
 #include "check/explore.h"
 #include "check/report.h"
+#include "replay/command_line.h"
 
 namespace
 {
 
-constexpr int EXIT_USAGE = 2;
 constexpr char PROGRAM[] = "mwc-check";
 constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 constexpr char USAGE[] =
@@ -53,24 +53,6 @@ constexpr char HELP[] =
     "\n"
     "Exit status: 0 when every property holds or is met, 1 when one does not or\n"
     "the output could not be written, 2 on bad usage or a bad EXPR.\n";
-
-// --help and --version: their text, and an error if it could not be written.
-int Print_Text(const char* text)
-{
-    std::fputs(text, stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "%s: cannot write: %s\n", PROGRAM, std::strerror(errno));
-        return EXIT_FAILURE;
-    }
-    return EXIT_SUCCESS;
-}
-
-int Bad_Usage()
-{
-    std::fputs(USAGE, stderr);
-    std::fprintf(stderr, "Try '%s --help' for more information.\n", PROGRAM);
-    return EXIT_USAGE;
-}
 
 // Writes `script`'s exact bytes to `path`; false, said on standard error, if
 // it could not.
@@ -124,7 +106,7 @@ int main(int argc, char** argv)
             dot = optarg != nullptr && std::strcmp(optarg, "dot") == 0;
             if (optarg != nullptr && !dot && std::strcmp(optarg, "mermaid") != 0) {
                 std::fprintf(stderr, "%s: --graph is mermaid or dot, not '%s'\n", PROGRAM, optarg);
-                return Bad_Usage();
+                return Bad_Usage(PROGRAM, USAGE);
             }
             break;
         case SCRIPT:
@@ -132,16 +114,16 @@ int main(int argc, char** argv)
             break;
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
-            return Print_Text(HELP);
+            return Print_Text(PROGRAM, HELP);
         case VERSION_OPTION:
-            return Print_Text(PROGRAM_VERSION);
+            return Print_Text(PROGRAM, PROGRAM_VERSION);
         default: // getopt_long has said what is wrong
-            return Bad_Usage();
+            return Bad_Usage(PROGRAM, USAGE);
         }
     }
     if (optind < argc) {
         std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind]);
-        return Bad_Usage();
+        return Bad_Usage(PROGRAM, USAGE);
     }
 
     // Every condition is parsed, and every bad one said, before any work.

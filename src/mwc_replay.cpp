@@ -16,13 +16,13 @@
 
 #include "console/keyboard.h"
 #include "console/restore.h"
+#include "replay/command_line.h"
 #include "replay/replay.h"
 #include "replay/trace.h"
 
 namespace
 {
 
-constexpr int EXIT_USAGE = 2;
 constexpr char PROGRAM[] = "mwc-replay";
 constexpr char PROGRAM_VERSION[] = "mwc-replay " MWC_VERSION "\n";
 constexpr char USAGE[] = "Usage: mwc-replay [--trace] [SCRIPT]\n";
@@ -125,24 +125,6 @@ int Cannot_Read()
     return EXIT_FAILURE;
 }
 
-// --help and --version: their text, and an error if it could not be written.
-int Print_Text(const char* text)
-{
-    std::fputs(text, stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "%s: cannot write: %s\n", PROGRAM, std::strerror(errno));
-        return EXIT_FAILURE;
-    }
-    return EXIT_SUCCESS;
-}
-
-int Bad_Usage()
-{
-    std::fputs(USAGE, stderr);
-    std::fprintf(stderr, "Try '%s --help' for more information.\n", PROGRAM);
-    return EXIT_USAGE;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -162,16 +144,16 @@ int main(int argc, char** argv)
             break;
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
-            return Print_Text(HELP);
+            return Print_Text(PROGRAM, HELP);
         case VERSION_OPTION:
-            return Print_Text(PROGRAM_VERSION);
+            return Print_Text(PROGRAM, PROGRAM_VERSION);
         default: // getopt_long has said what is wrong
-            return Bad_Usage();
+            return Bad_Usage(PROGRAM, USAGE);
         }
     }
     if (argc - optind > 1) {
         std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind + 1]);
-        return Bad_Usage();
+        return Bad_Usage(PROGRAM, USAGE);
     }
     if (optind < argc && std::strcmp(argv[optind], "-") != 0) {
         script.name = argv[optind];
