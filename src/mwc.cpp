@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "console/colour.h"
 #include "console/delay.h"
 #include "console/keyboard.h"
 #include "console/restore.h"

@@ -14,8 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "console/colour.h"
 #include "console/keyboard.h"
-#include "console/restore.h"
 #include "replay/command_line.h"
 #include "replay/replay.h"
 #include "replay/trace.h"

@@ -1,5 +1,7 @@
 #include "console/restore.h"
 
+#include "console/colour.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -8,10 +10,6 @@
 namespace
 {
 
-constexpr char COLOUR_RESET[] = "\033[0m";
-constexpr char COLOUR_YELLOW[] = "\033[93m";
-
-volatile sig_atomic_t yellow = 0;       // the panel's colour is in force
 const termios* found_modes = nullptr;   // put back on every ending
 const termios* working_modes = nullptr; // taken up again after a stop
 
@@ -42,7 +40,7 @@ void put_back()
     if (found_modes != nullptr) {
         tcsetattr(STDIN_FILENO, TCSANOW, found_modes);
     }
-    if (yellow != 0) {
+    if (colour_in_force()) {
         write_text(COLOUR_RESET, sizeof COLOUR_RESET - 1);
     }
 }
@@ -88,7 +86,7 @@ void stop_politely(int signal_number)
     if (working_modes != nullptr) {
         tcsetattr(STDIN_FILENO, TCSANOW, working_modes);
     }
-    if (yellow != 0) {
+    if (colour_in_force()) {
         write_text(COLOUR_YELLOW, sizeof COLOUR_YELLOW - 1);
     }
     errno = saved_errno;
@@ -109,20 +107,6 @@ void guard(int signal_number, void (*handler)(int), int flags)
 }
 
 } // namespace
-
-void mark_colour(bool yellow_now)
-{
-    yellow = yellow_now ? 1 : 0;
-}
-
-void reset_colour()
-{
-    if (yellow != 0) {
-        std::fputs(COLOUR_RESET, stdout);
-        std::fflush(stdout);
-        yellow = 0;
-    }
-}
 
 void guard_terminal(const termios* found, const termios* working)
 {

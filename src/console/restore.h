@@ -8,14 +8,7 @@
 
 #include <termios.h>
 
-// Tells whether the panel's bright yellow is in force on standard output.
-// Call it with true before printing the yellow escape and with false after
-// printing the reset, so that a signal in between errs towards a reset.
-void mark_colour(bool yellow);
-
-// At the end of a run: when the yellow is in force, writes the reset escape,
-// flushed, so it is the last thing written and the colours are as found.
-void reset_colour();
+#include "console/colour.h" // the colour's mark, which the endings read
 
 // Guards the terminal until the process ends. `found` is the terminal's
 // modes as found (null when standard input is not a terminal) and `working`

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "console/colour.h"
 #include "console/keyboard.h"
-#include "console/restore.h"
 #include "oven/oven.h"
 
 bool Door_Sensor(signed char key, bool door)
