@@ -8,8 +8,6 @@
 
 #include <termios.h>
 
-#include "console/colour.h" // the colour's mark, which the endings read
-
 // Guards the terminal until the process ends. `found` is the terminal's
 // modes as found (null when standard input is not a terminal) and `working`
 // the modes the oven runs in. From now on:
