@@ -244,7 +244,7 @@ Exploration Explore(const std::vector<Property>& properties)
             ++result.transitions;
 
             const int from = configurations[at].controller.state;
-            result.taken[static_cast<std::size_t>(from)][static_cast<std::size_t>(record.state)] |=
+            result.moves[static_cast<std::size_t>(from)][static_cast<std::size_t>(record.state)] |=
                 1U << input;
             std::string& reached = result.state_reached[static_cast<std::size_t>(record.state)];
             const auto script = [&] {

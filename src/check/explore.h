@@ -46,7 +46,7 @@ struct Exploration {
     std::array<std::string, Finished + 1> state_reached;
     // Inputs that take the controller from one state to another, a bit per
     // entry of INPUTS.
-    std::array<std::array<unsigned, Finished + 1>, Finished + 1> taken{};
+    std::array<std::array<unsigned, Finished + 1>, Finished + 1> moves{};
     // With no key pressed, does every configuration come to rest (Wait_Input,
     // not running)? If so: the most ticks that takes, and a script that
     // ends the first time a configuration that takes the most is at rest.

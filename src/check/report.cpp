@@ -186,7 +186,7 @@ void Print_Graph(std::FILE* out, const Exploration& exploration, bool dot)
     for (int from = Wait_Input; from <= Finished; ++from) {
         for (int to = Wait_Input; to <= Finished; ++to) {
             const unsigned inputs =
-                exploration.taken[static_cast<std::size_t>(from)][static_cast<std::size_t>(to)];
+                exploration.moves[static_cast<std::size_t>(from)][static_cast<std::size_t>(to)];
             if (inputs == 0) {
                 continue;
             }
