@@ -14,7 +14,13 @@ namespace
 {
 
 constexpr double BUZZER_S = 2.5;
+constexpr double TICK_S = 0.1;
 constexpr double LIMIT_S = 60.0;
+// Sleeps end no earlier than asked, so the times have firm lower bounds.
+// The upper bounds only catch a tick of the wrong order, leaving room for a
+// machine busy with other work.
+constexpr double EARLY_S = 0.05; // the runner's own read may come late
+constexpr double SLOW_FACTOR = 3.0;
 
 void Expect_Clean_Exit(const Mwc_Run& run)
 {
@@ -67,8 +73,8 @@ TEST(Mwc, TimeCookingRunsToTheBuzzerAndQuitRestoresTheTerminal)
     EXPECT_EQ(run.errors, "\a\a\a") << "the bell rings on standard error only";
 
     // The buzzer holds its tick for about 2.5 s; every other tick is short.
-    EXPECT_GE(Gap_After(run, buzzer), BUZZER_S - 0.05);
-    EXPECT_LE(Gap_After(run, buzzer), BUZZER_S + 0.6);
+    EXPECT_GE(Gap_After(run, buzzer), BUZZER_S - EARLY_S);
+    EXPECT_LE(Gap_After(run, buzzer), BUZZER_S * SLOW_FACTOR);
     std::vector<double> gaps;
     for (std::size_t i = 1; i + 1 < run.frames.size(); ++i) {
         if (i != buzzer) {
@@ -76,7 +82,8 @@ TEST(Mwc, TimeCookingRunsToTheBuzzerAndQuitRestoresTheTerminal)
         }
     }
     std::sort(gaps.begin(), gaps.end());
-    EXPECT_NEAR(gaps[gaps.size() / 2], 0.1, 0.03) << "median tick";
+    EXPECT_GE(gaps[gaps.size() / 2], TICK_S - EARLY_S / 2) << "median tick";
+    EXPECT_LE(gaps[gaps.size() / 2], TICK_S * SLOW_FACTOR) << "median tick";
 }
 
 TEST(Mwc, HeatingWithTheDoorAndSignalKeys)
@@ -100,7 +107,7 @@ TEST(Mwc, HeatingWithTheDoorAndSignalKeys)
                                             "C");
     EXPECT_EQ(run.frames[start + 32].value, "20 / 30\xC2\xBA"
                                             "C");
-    EXPECT_GE(Gap_After(run, start + 32), BUZZER_S - 0.05);
+    EXPECT_GE(Gap_After(run, start + 32), BUZZER_S - EARLY_S);
     EXPECT_EQ(run.frames[start + 33].light, LIGHT_OFF);
     EXPECT_EQ(run.errors, "\a\a\a");
 }
@@ -145,7 +152,8 @@ TEST(Mwc, PipedFramesComeEachTickAndAKillLosesNone)
     EXPECT_EQ(run.frame_error, "") << "only whole frames, then the reset";
     EXPECT_TRUE(run.colour_reset);
     ASSERT_GE(run.frames.size(), 5U);
-    EXPECT_LT(run.frame_times[1], 0.5) << "the second frame came at its tick's end";
+    // Frames held in a pipe's buffer would come a buffer at a time.
+    EXPECT_LT(run.frames_in_first_read, 50U) << "each frame is written at its tick's end";
     EXPECT_EQ(run.frames.back().light, LIGHT_ON);
 }
 
@@ -202,7 +210,7 @@ TEST(Mwc, StopPutsBackTheTerminalAndContinueTakesUpTheTicks)
     std::vector<Frame> frames;
     ASSERT_EQ(Read_Frames(run.output.substr(0, run.output.size() - 4), SEPARATOR_NEWLINES, frames),
               "");
-    EXPECT_EQ(frames.size(), script.size() + 1);
+    EXPECT_EQ(frames.size() - Late_Ticks(frames, script.size() + 1), script.size() + 1);
     ASSERT_TRUE(WIFEXITED(run.wait_status)) << "status " << run.wait_status;
     EXPECT_EQ(WEXITSTATUS(run.wait_status), 0);
     EXPECT_TRUE(Same_Modes(run.after, run.before));

@@ -1,5 +1,7 @@
 #include "run_mwc.h"
 
+#include "console/keyboard.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -30,8 +32,16 @@ double Seconds_Since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The test ignores SIGPIPE, so that writing a script to a program that has
+// already ended is an error and not its death; the programs get it back.
+void Default_Sigpipe()
+{
+    signal(SIGPIPE, SIG_DFL);
+}
+
 [[noreturn]] void Exec_Mwc(int error_fd, int output_fd = -1)
 {
+    Default_Sigpipe();
     // The crash signals the tests send leave no core files behind.
     const rlimit no_core{0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
@@ -114,17 +124,20 @@ bool Read_Some(int fd, std::string& into, bool fold_cr)
 struct Plan {
     std::string_view script;
     bool type_script; // type it on the terminal after the first frame
-    int signal;       // sent a second after typing, when not 0
+    int signal;       // sent a few frames after typing, when not 0
     double limit_s;
     int report_fd = -1; // a stop plan: mwc is a job, reporting here (Run_As_Job)
 };
 
-constexpr double SIGNAL_DELAY_S = 1.0;
-constexpr int FRAMES_TO_SETTLE = 3; // after SIGCONT, before the modes are read
-constexpr std::size_t STOPS = 2;    // a second stop finds the stop handler there again
+// Signals and stops are sent once this many frames have been read since the
+// script was typed: counted in frames, not seconds, so a busy machine only
+// makes the run slower.
+constexpr std::size_t FRAMES_BEFORE_SIGNAL = 6;
+constexpr std::size_t FRAMES_TO_SETTLE = 3; // after SIGCONT, before the modes are read
+constexpr std::size_t STOPS = 2;            // a second stop finds the stop handler there again
 
 // Each frame has one capital D, in its back-light line.
-std::size_t Frames_In(const std::string& output)
+std::size_t Frames_In(std::string_view output)
 {
     return static_cast<std::size_t>(std::count(output.begin(), output.end(), 'D'));
 }
@@ -159,7 +172,7 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
     const std::string_view script = plan.script;
     const double limit_s = plan.limit_s;
     bool typed = !plan.type_script;
-    double typed_at = 0.0;
+    std::size_t typed_at = 0; // frames seen when the script was typed
     const bool stop = plan.report_fd >= 0;
     pid_t job = pid;
     if (stop && read(plan.report_fd, &job, sizeof job) != sizeof job) {
@@ -170,7 +183,7 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
     bool out_open = true;
     bool err_open = true;
     while ((out_open || err_open) && Seconds_Since(start) < limit_s) {
-        if (typed && !signalled && Seconds_Since(start) > typed_at + SIGNAL_DELAY_S) {
+        if (typed && !signalled && Frames_In(run.output) >= typed_at + FRAMES_BEFORE_SIGNAL) {
             if (stop) {
                 Stop_And_Continue(run, job, plan.report_fd, out_fd);
                 resumed_at = Frames_In(run.output);
@@ -194,8 +207,12 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
             continue;
         }
         if (fds[0].revents != 0) {
-            chunks.push_back({run.output.size(), Seconds_Since(start)});
+            const std::size_t offset = run.output.size();
+            chunks.push_back({offset, Seconds_Since(start)});
             out_open = Read_Some(out_fd, run.output, terminal);
+            if (chunks.size() == 1) {
+                run.frames_in_first_read = Frames_In(std::string_view(run.output).substr(offset));
+            }
         }
         if (fds[1].revents != 0) {
             err_open = Read_Some(err_fd, run.errors, false);
@@ -204,7 +221,7 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
             tcgetattr(out_fd, &run.running);
             typed =
                 write(out_fd, script.data(), script.size()) == static_cast<ssize_t>(script.size());
-            typed_at = Seconds_Since(start);
+            typed_at = Frames_In(run.output);
         }
     }
     if (out_open || err_open) {
@@ -219,6 +236,7 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
         frames.remove_suffix(COLOUR_RESET.size());
     }
     run.frame_error = Read_Frames(frames, SEPARATOR_NEWLINES, run.frames);
+    run.frames_before_script = run.frames.empty() ? 0 : 1;
     std::size_t offset = 0;
     std::size_t chunk = 0;
     for (const Frame& frame : run.frames) {
@@ -228,6 +246,13 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
         run.frame_times.push_back(chunks.empty() ? 0.0 : chunks[chunk].time);
         offset +=
             frame.light.size() + frame.value.size() + frame.mode.size() + 3 + SEPARATOR_NEWLINES;
+    }
+    if (plan.type_script && plan.script.ends_with(KEY_QUIT)) {
+        const std::size_t late = Late_Ticks(run.frames, plan.script.size() + 1);
+        run.frames.erase(run.frames.begin(), run.frames.begin() + static_cast<long>(late));
+        run.frame_times.erase(run.frame_times.begin(),
+                              run.frame_times.begin() + static_cast<long>(late));
+        run.frames_before_script += late;
     }
 }
 
@@ -282,6 +307,22 @@ Mwc_Run Run_Terminal(const Plan& plan, bool output_to_closed_pipe, bool stop_and
 }
 
 } // namespace
+
+std::size_t Late_Ticks(const std::vector<Frame>& frames, std::size_t expected)
+{
+    if (frames.size() <= expected) {
+        return 0;
+    }
+    const std::size_t late = frames.size() - expected;
+    for (std::size_t i = 0; i < late; ++i) {
+        const Frame& a = frames[i];
+        const Frame& b = frames[late];
+        if (a.light != b.light || a.value != b.value || a.mode != b.mode) {
+            return 0;
+        }
+    }
+    return late;
+}
 
 std::string Idle(int ticks)
 {
@@ -340,6 +381,7 @@ Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::strin
         dup2(input_fd >= 0 ? input_fd : in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         if (!command.empty()) {
+            Default_Sigpipe();
             dup2(errors[1], STDERR_FILENO);
             execv(argv[0], argv.data());
             _exit(127);
@@ -349,10 +391,12 @@ Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::strin
     close(in[0]);
     close(out[1]);
     close(errors[1]);
-    const bool written =
-        write(in[1], script.data(), script.size()) == static_cast<ssize_t>(script.size());
+    // A program that ends without reading, as after --help, leaves the
+    // script unwritten: that is its business, and the run is still read.
+    std::signal(SIGPIPE, SIG_IGN);
+    (void)!write(in[1], script.data(), script.size());
     close(in[1]);
-    if (pid > 0 && written) {
+    if (pid > 0) {
         Collect(run, pid, out[0], errors[0], false, {script, false, signal, limit_s});
     }
     close(out[0]);
