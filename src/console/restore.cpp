@@ -26,8 +26,8 @@ constexpr int FATAL_SIGNALS[] = {
 #endif
 };
 
-// Handlers below call only async-signal-safe functions: tcsetattr, write,
-// sigaction, sigprocmask and raise.
+// Handlers below call only async-signal-safe functions: tcsetattr, tcflow,
+// write, sigaction, sigprocmask and raise.
 
 void write_text(const char* text, std::size_t size)
 {
@@ -40,6 +40,14 @@ void put_back()
     if (found_modes != nullptr) {
         tcsetattr(STDIN_FILENO, TCSANOW, found_modes);
     }
+    // A Ctrl-S typed on the terminal stops its output: the tick then waits
+    // in its write, and the reset below would wait there too, with every
+    // signal held. Restart the output first, so that a signal ends mwc and
+    // the shell gets a terminal that writes. Restarting only undoes a stop
+    // made the same way, so stop it that way first. Not a terminal: both
+    // fail, and there is nothing to restart.
+    tcflow(STDOUT_FILENO, TCOOFF);
+    tcflow(STDOUT_FILENO, TCOON);
     if (colour_in_force()) {
         write_text(COLOUR_RESET, sizeof COLOUR_RESET - 1);
     }

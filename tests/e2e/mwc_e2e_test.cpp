@@ -16,6 +16,7 @@ namespace
 constexpr double BUZZER_S = 2.5;
 constexpr double TICK_S = 0.1;
 constexpr double LIMIT_S = 60.0;
+constexpr double SHORT_LIMIT_S = 15.0; // where a hang is the fault
 // Sleeps end no earlier than asked, so the times have firm lower bounds.
 // The upper bounds only catch a tick of the wrong order, leaving room for a
 // machine busy with other work.
@@ -185,6 +186,16 @@ INSTANTIATE_TEST_SUITE_P(Fatal, Mwc_Signal,
                              return name != nullptr ? std::string(name)
                                                     : "RT" + std::to_string(param.param);
                          });
+
+TEST(Mwc, ASignalEndsMwcWhileCtrlSHoldsItsOutput)
+{
+    // Lit, so the handler has a colour reset to write to the stopped output.
+    const Mwc_Run run = Run_With_Output_Stopped("f", SHORT_LIMIT_S, SIGTERM);
+    ASSERT_TRUE(WIFSIGNALED(run.wait_status)) << "status " << run.wait_status;
+    EXPECT_EQ(WTERMSIG(run.wait_status), SIGTERM) << "not killed at the time limit";
+    Expect_Terminal_Restored(run);
+    EXPECT_TRUE(run.colour_reset) << "the output was started again for the reset";
+}
 
 TEST(Mwc, StopPutsBackTheTerminalAndContinueTakesUpTheTicks)
 {

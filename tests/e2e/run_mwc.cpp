@@ -126,7 +126,8 @@ struct Plan {
     bool type_script; // type it on the terminal after the first frame
     int signal;       // sent a few frames after typing, when not 0
     double limit_s;
-    int report_fd = -1; // a stop plan: mwc is a job, reporting here (Run_As_Job)
+    int report_fd = -1;       // a stop plan: mwc is a job, reporting here (Run_As_Job)
+    bool stop_output = false; // type Ctrl-S, and signal once the output is still
 };
 
 // Signals and stops are sent once this many frames have been read since the
@@ -143,6 +144,20 @@ std::size_t Frames_In(std::string_view output)
 }
 
 constexpr int STOP_WAIT_MS = 5000;
+constexpr char STOP_OUTPUT = '\x13'; // Ctrl-S, the terminal's own
+constexpr int QUIET_MS = 500;        // five ticks without output: it is stopped
+
+// Types Ctrl-S and reads until no more output comes.
+void Stop_Output(Mwc_Run& run, int out_fd)
+{
+    if (write(out_fd, &STOP_OUTPUT, 1) != 1) {
+        return;
+    }
+    pollfd pending{out_fd, POLLIN, 0};
+    while (poll(&pending, 1, QUIET_MS) > 0 && Read_Some(out_fd, run.output, true)) {
+    }
+    run.stop_offsets.push_back(run.output.size());
+}
 
 // Stops mwc, waits until it is stopped and its last words are read, notes
 // the terminal's modes, and lets it go on.
@@ -189,6 +204,9 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
                 resumed_at = Frames_In(run.output);
                 signalled = true;
             } else {
+                if (plan.stop_output) {
+                    Stop_Output(run, out_fd);
+                }
                 signalled = kill(pid, plan.signal) == 0;
             }
         }
@@ -343,6 +361,13 @@ std::string Script(std::initializer_list<std::string_view> parts)
 Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal)
 {
     return Run_Terminal({script, true, signal, limit_s}, false);
+}
+
+Mwc_Run Run_With_Output_Stopped(std::string_view script, double limit_s, int signal)
+{
+    Plan plan{script, true, signal, limit_s};
+    plan.stop_output = true;
+    return Run_Terminal(plan, false);
 }
 
 Mwc_Run Run_Stopped_And_Continued(std::string_view script, double limit_s)

@@ -53,6 +53,11 @@ std::string Script(std::initializer_list<std::string_view> parts);
 // start-up frame before it, however late the typing landed.
 Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal = 0);
 
+// Same, but before the signal it types Ctrl-S, which stops the terminal's
+// output, and waits until no more comes; the offset then is the one stop
+// offset.
+Mwc_Run Run_With_Output_Stopped(std::string_view script, double limit_s, int signal);
+
 // Same, but a few frames after typing it stops mwc with SIGTSTP, waits for
 // the stop, notes the modes, and lets it go on with SIGCONT; a few frames
 // later, once more.
