@@ -13,6 +13,7 @@ namespace
 int state = Wait_Input;
 bool TimeCount = false; // countdown enabled
 bool TempCount = false; // heating enabled
+bool key_taken = false; // the last step acted on its key; not carried over
 
 // A start needs something to do: a time to count down, or a target above
 // room temperature.
@@ -27,11 +28,23 @@ bool Start_Allowed(bool door)
     return Data_Storage.Set_Temp != AMBIENT_TEMP;
 }
 
+// Every key the controller acts on goes through here.
+void Take_Key(int next)
+{
+    state = next;
+    key_taken = true;
+}
+
 } // namespace
 
 int System_State()
 {
     return state;
+}
+
+bool System_Key_Taken()
+{
+    return key_taken;
 }
 
 Controller_Memory Controller_Save()
@@ -48,24 +61,25 @@ void Controller_Restore(const Controller_Memory& memory)
 
 void System_Controller(bool door, signed char key)
 {
+    key_taken = false;
     switch (state) {
     case Wait_Input:
         // First match wins; a key whose condition fails is dropped.
         if (key == KEY_SHORT && Data_Storage.Mode == MANUAL_MODE) {
-            state = Add_Short;
+            Take_Key(Add_Short);
             Increase10seconds_10c();
         } else if (key == KEY_LONG && Data_Storage.Mode == MANUAL_MODE) {
-            state = Add_Long;
+            Take_Key(Add_Long);
             Increase30seconds_20c();
         } else if (key == KEY_UNIT) {
-            state = Switch_Unit;
+            Take_Key(Switch_Unit);
             Time_Temp_Change();
         } else if (key == KEY_MODE && Data_Storage.Time_Mode) {
-            state = Select_Mode;
+            Take_Key(Select_Mode);
             Mode_Change();
             Time_by_Mode();
         } else if (key == KEY_START && Start_Allowed(door)) {
-            state = Starting;
+            Take_Key(Starting);
             Start_End(true);
         }
         break;
@@ -92,7 +106,7 @@ void System_Controller(bool door, signed char key)
     // a cancel read in the same tick wins over the end.
     case Time_Cooking:
         if (key == KEY_START) {
-            state = Wait_Input;
+            Take_Key(Wait_Input);
             Start_End(false);
             TimeCount = false;
             Time_by_Mode(); // manual cooking loses the time left
@@ -104,7 +118,7 @@ void System_Controller(bool door, signed char key)
 
     case Temp_Cooking:
         if (key == KEY_START) {
-            state = Wait_Input;
+            Take_Key(Wait_Input);
             Start_End(false);
             TempCount = false;
             Data_Storage.Set_Temp = AMBIENT_TEMP;

@@ -24,6 +24,9 @@ void System_Controller(bool door, signed char key);
 // nothing, for tools that show the controller at work.
 int System_State();
 
+// Whether the last step acted on its key; a read-only view, as above.
+bool System_Key_Taken();
+
 // The controller's persistent data, copied out and put back whole by tools
 // that explore or rewind the oven; mwc itself never calls these.
 struct Controller_Memory {

@@ -21,14 +21,9 @@ Tick_Record Replay_Tick(signed char key)
     screen_Clear();
     const int after = System_State();
 
-    // Whether the key did anything. The door took it if the door moved.
-    // The controller takes a key only while idle, where every key it
-    // accepts moves it to a one-tick state, and while cooking, where the
-    // start key always cancels; in every other state keys are not looked at.
-    const bool cooking = before == Time_Cooking || before == Temp_Cooking;
-    const bool taken = key == KEY_QUIT || door != door_before ||
-                       (before == Wait_Input && after != Wait_Input) ||
-                       (cooking && key == KEY_START);
+    // Whether the key did anything: the door took it if the door moved,
+    // the controller says whether it acted on it, and q ends the run.
+    const bool taken = key == KEY_QUIT || door != door_before || System_Key_Taken();
     return {key, door, BackLight_On(), after, buzzer, taken};
 }
 
