@@ -44,15 +44,41 @@ constexpr char HELP[] =
     "Without --always, --reach or --graph, a report: what was explored, each state\n"
     "reached, and built-in properties. Evidence is a shortest script; in it a run\n"
     "of N ticks without a key reads .{N}.\n"
-    "\n"
-    "EXPR uses the fields door, light, state, time, mode, time_mode, start,\n"
-    "set_temp, cur_temp, buzzer, taken and key; numbers, true, false, the state names\n"
-    "Wait_Input to Finished, keys 'a' to 'f' and 'q', and none; and, loosest\n"
+    "\n";
+// Then the fields, from the trace's own list, and:
+constexpr char HELP_END[] =
+    "numbers, true, false, the state names Wait_Input to Finished (in double\n"
+    "quotes for state_name), keys 'a' to 'f' and 'q', and none; and, loosest\n"
     "first: implies, or, and, not, = != < <= > >=, with parentheses.\n"
     "Example: mwc-check --always 'start implies not door'\n"
     "\n"
     "Exit status: 0 when every property holds or is met, 1 when one does not or\n"
     "the output could not be written, 2 on bad usage or a bad EXPR.\n";
+
+constexpr std::size_t HELP_WIDTH = 79;
+
+// The help, its list of fields filled in and folded to the width.
+std::string Help()
+{
+    std::string help = HELP;
+    const std::string fields = "EXPR uses the fields " + Condition_Fields() + ";";
+    std::size_t line_start = help.size();
+    std::size_t word_start = 0;
+    while (word_start < fields.size()) {
+        std::size_t word_end = fields.find(' ', word_start);
+        word_end = word_end == std::string::npos ? fields.size() : word_end;
+        const std::size_t word = word_end - word_start;
+        if (help.size() > line_start && help.size() - line_start + 1 + word > HELP_WIDTH) {
+            help.push_back('\n');
+            line_start = help.size();
+        } else if (help.size() > line_start) {
+            help.push_back(' ');
+        }
+        help.append(fields, word_start, word);
+        word_start = word_end + 1;
+    }
+    return help + "\n" + HELP_END;
+}
 
 // Writes `script`'s exact bytes to `path`; false, said on standard error, if
 // it could not.
@@ -114,7 +140,7 @@ int main(int argc, char** argv)
             break;
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
-            return Print_Text(PROGRAM, HELP);
+            return Print_Text(PROGRAM, Help().c_str());
         case VERSION_OPTION:
             return Print_Text(PROGRAM, PROGRAM_VERSION);
         default: // getopt_long has said what is wrong

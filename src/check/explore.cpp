@@ -116,29 +116,30 @@ class Index_Table
     }
 };
 
-// What a trace line shows: the panel and the record, the controller's
-// state, and the tick's key and buzzer. Lines repeat a great deal, so each
-// property is evaluated once per distinct line.
-struct Line_Values {
-    Oven_Data record;
-    int state;
-    bool door;
-    bool light;
-    bool buzzer;
-    bool taken;
-    signed char key;
-    bool operator==(const Line_Values&) const = default;
-    // The panel-and-record part, without the key and the buzzer.
-    bool Same_Panel(const Line_Values& other) const
-    {
-        return record == other.record && state == other.state && door == other.door &&
-               light == other.light;
-    }
-};
-std::uint64_t Hash_Panel(const Line_Values& line)
+// Lines repeat a great deal, so each property is evaluated once per
+// distinct line. The panel-and-record part of a line leaves out what the
+// tick was given or did: its key, and whether it was taken or buzzed.
+std::uint64_t Hash_Line(const Trace_Line& line, bool panel_only)
 {
-    const unsigned flags = (line.door ? 1U : 0U) | (line.light ? 2U : 0U);
-    return Mix(Mix(Hash_Record(line.record), static_cast<std::uint32_t>(line.state)), flags);
+    // A multiply per field and one full mix at the end: this runs for every
+    // transition.
+    constexpr std::uint64_t PRIME = 0x100000001b3ULL;
+    std::uint64_t hash = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (!(panel_only && TRACE_FIELDS[i].of_the_tick)) {
+            hash = (hash ^ Bits(line[i])) * PRIME;
+        }
+    }
+    return Mix(0, hash);
+}
+bool Same_Panel(const Trace_Line& a, const Trace_Line& b)
+{
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!TRACE_FIELDS[i].of_the_tick && a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 bool At_Rest(const Oven_Configuration& c)
 {
@@ -198,15 +199,6 @@ void Find_Rest(const std::vector<Oven_Configuration>& configurations,
 
 } // namespace
 
-Trace_Line Line_Of(const Tick_Record& record)
-{
-    const Oven_Data& oven = Data_Storage;
-    const bool oven_key = record.key >= KEY_SHORT && record.key <= KEY_DOOR;
-    const int key = oven_key || record.key == KEY_QUIT ? record.key : KEY_NONE;
-    return {record.door, record.light,  record.state,  oven.Time,     oven.Mode,    oven.Time_Mode,
-            oven.Start,  oven.Set_Temp, oven.Cur_Temp, record.buzzer, record.taken, key};
-}
-
 Exploration Explore(const std::vector<Property>& properties)
 {
     Exploration result;
@@ -227,7 +219,7 @@ Exploration Explore(const std::vector<Property>& properties)
     known.Insert(Hash_Configuration(configurations[0]), 0, same_configuration);
     // Each distinct line met, and its properties' values: entry
     // `line * properties.size() + property` of `holds`.
-    std::vector<Line_Values> lines;
+    std::vector<Trace_Line> lines;
     Index_Table known_lines;
     const auto same_line = [&lines](std::uint32_t a, std::uint32_t b) {
         return lines[a] == lines[b];
@@ -254,20 +246,15 @@ Exploration Explore(const std::vector<Property>& properties)
                 reached = script();
             }
 
-            lines.push_back({Data_Storage, record.state, record.door, record.light, record.buzzer,
-                             record.taken, key});
-            const std::uint64_t line_hash =
-                Mix(Hash_Panel(lines.back()), static_cast<unsigned char>(key) |
-                                                  (record.buzzer ? 256U : 0U) |
-                                                  (record.taken ? 512U : 0U));
-            const auto [line, added_line] = known_lines.Insert(
-                line_hash, static_cast<std::uint32_t>(lines.size() - 1), same_line);
+            lines.push_back(Line_Of(record));
+            const auto [line, added_line] =
+                known_lines.Insert(Hash_Line(lines.back(), false),
+                                   static_cast<std::uint32_t>(lines.size() - 1), same_line);
             if (!added_line) {
                 lines.pop_back();
             } else {
-                const Trace_Line values = Line_Of(record);
                 for (const Property& property : properties) {
-                    holds.push_back(Evaluate(property.expression, values) ? 1 : 0);
+                    holds.push_back(Evaluate(property.expression, lines.back()) ? 1 : 0);
                 }
             }
             // The first line found for a property ends a shortest script:
@@ -302,9 +289,10 @@ Exploration Explore(const std::vector<Property>& properties)
     Index_Table panels;
     for (std::uint32_t i = 0; i < lines.size(); ++i) {
         const auto same_panel = [&lines](std::uint32_t a, std::uint32_t b) {
-            return lines[a].Same_Panel(lines[b]);
+            return Same_Panel(lines[a], lines[b]);
         };
-        result.panel_states += panels.Insert(Hash_Panel(lines[i]), i, same_panel).second ? 1 : 0;
+        result.panel_states +=
+            panels.Insert(Hash_Line(lines[i], true), i, same_panel).second ? 1 : 0;
     }
     Find_Rest(configurations, nodes, result);
     Restore_Configuration(result.start);

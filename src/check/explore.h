@@ -57,6 +57,3 @@ struct Exploration {
 };
 
 Exploration Explore(const std::vector<Property>& properties);
-
-// The values of the trace line of the tick just run.
-Trace_Line Line_Of(const Tick_Record& record);

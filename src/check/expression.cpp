@@ -6,7 +6,6 @@
 #include <initializer_list>
 
 #include "oven/controller.h"
-#include "replay/replay.h"
 
 namespace
 {
@@ -16,47 +15,71 @@ enum Kind : int { CONSTANT, FIELD, NOT, AND, OR, IMPLIES, EQ, NE, LT, LE, GT, GE
 
 // What a part of a condition stands for. A key is the key as the oven takes
 // it: 'a' to 'f', 'q', or none (no key, or any other byte); keys are equal
-// or not, never ordered, and never numbers.
-enum Type { BOOLEAN, NUMBER, KEY };
+// or not, never ordered, and never numbers. A state's name, in quotes, is
+// what state_name is compared with.
+enum Type { BOOLEAN, NUMBER, KEY, NAME };
 
-// Fields, in the trace's order of names.
-enum Field : int {
-    DOOR,
-    LIGHT,
-    STATE,
-    TIME,
-    MODE,
-    TIME_MODE,
-    START,
-    SET_TEMP,
-    CUR_TEMP,
-    BUZZER,
-    TAKEN,
-    KEY_FIELD
-};
-struct Field_Name {
-    const char* name;
+// How a condition reads a trace field, or why it cannot.
+struct Field_Use {
+    bool usable;
     Type type;
+    const char* why_not; // when not usable
 };
-constexpr std::array<Field_Name, KEY_FIELD + 1> FIELDS = {{
-    {"door", BOOLEAN},
-    {"light", BOOLEAN},
-    {"state", NUMBER},
-    {"time", NUMBER},
-    {"mode", NUMBER},
-    {"time_mode", BOOLEAN},
-    {"start", BOOLEAN},
-    {"set_temp", NUMBER},
-    {"cur_temp", NUMBER},
-    {"buzzer", BOOLEAN},
-    {"taken", BOOLEAN},
-    {"key", KEY},
-}};
+Field_Use Use_Of(Field_Type type)
+{
+    switch (type) {
+    case Field_Type::COUNT:
+        return {false, NUMBER,
+                "is not for conditions: they hold or not on every line, "
+                "whatever its tick"};
+    case Field_Type::CHARACTER:
+        return {false, KEY, "is not for conditions: the key is, as key = 'a'"};
+    case Field_Type::KEY_CODE:
+        return {true, KEY, nullptr};
+    case Field_Type::BOOLEAN:
+        return {true, BOOLEAN, nullptr};
+    case Field_Type::STATE_NAME:
+        return {true, NAME, nullptr};
+    case Field_Type::INTEGER:
+    case Field_Type::STATE:
+    case Field_Type::TEMPERATURE:
+        break;
+    }
+    return {true, NUMBER, nullptr};
+}
+
+// "a, b and c", of the names that `keep` keeps, in order.
+template <class Names, class Keep, class Name_Of>
+std::string Listed(const Names& names, Keep keep, Name_Of name_of)
+{
+    std::vector<std::string_view> kept;
+    for (const auto& entry : names) {
+        if (keep(entry)) {
+            kept.push_back(name_of(entry));
+        }
+    }
+    std::string list;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        list.append(i == 0 ? "" : i + 1 == kept.size() ? " and " : ", ");
+        list.append(kept[i]);
+    }
+    return list;
+}
+
+std::string State_Names()
+{
+    std::array<int, Finished - Wait_Input + 1> states{};
+    for (int state = Wait_Input; state <= Finished; ++state) {
+        states[static_cast<std::size_t>(state - Wait_Input)] = state;
+    }
+    return Listed(
+        states, [](int) { return true; }, [](int state) { return State_Name(state); });
+}
 
 constexpr char KEYS[] = "abcdefq"; // the keys that reach the oven
 
 struct Token {
-    enum Kind { END, NAME, DIGITS, CHARACTER, OPEN, CLOSE, COMPARE, BAD } kind = END;
+    enum Kind { END, WORD, DIGITS, CHARACTER, TEXT, OPEN, CLOSE, COMPARE, BAD } kind = END;
     std::size_t offset = 0;
     std::size_t length = 0;
     int compare = 0;   // EQ to GE, for a comparison
@@ -111,6 +134,24 @@ class Parser
     Expression_Error& error_;
     std::size_t next_ = 0; // where the next token starts
     Token token_;          // the token at hand
+    int depth_ = 0;        // parentheses, not and implies open around the token
+
+    // Goes one level deeper at `token`, or fails there past the limit: the
+    // parser recurses once per level, and a long text must not run it out of
+    // stack. Every call that succeeds is matched by a Shallower.
+    bool Deeper(const Token& token)
+    {
+        if (depth_ == MAX_NESTING) {
+            return Fail(token, Words({"nested too deep: at most ", std::to_string(MAX_NESTING),
+                                      " levels of parentheses, not and implies"}));
+        }
+        ++depth_;
+        return true;
+    }
+    void Shallower()
+    {
+        --depth_;
+    }
 
     std::string_view Text(const Token& token) const
     {
@@ -133,7 +174,7 @@ class Parser
 
     bool Is_Word(const char* word) const
     {
-        return token_.kind == Token::NAME && Text(token_) == word;
+        return token_.kind == Token::WORD && Text(token_) == word;
     }
 
     void Advance()
@@ -153,7 +194,7 @@ class Parser
         const int c = at(next_);
         std::size_t end = next_ + 1;
         if (std::isalpha(c) || c == '_') {
-            token_.kind = Token::NAME;
+            token_.kind = Token::WORD;
             while (std::isalnum(at(end)) || at(end) == '_') {
                 ++end;
             }
@@ -173,6 +214,13 @@ class Parser
         } else if (c == '\'') {
             token_.kind = at(end) != 0 && at(end + 1) == '\'' ? Token::CHARACTER : Token::BAD;
             end = token_.kind == Token::CHARACTER ? end + 2 : end;
+        } else if (c == '"') {
+            // A state's name in double quotes, as the trace writes state_name.
+            while (at(end) != 0 && at(end) != '"') {
+                ++end;
+            }
+            token_.kind = at(end) == '"' ? Token::TEXT : Token::BAD;
+            end += at(end) == '"' ? 1 : 0;
         } else if (c == '(' || c == ')') {
             token_.kind = c == '(' ? Token::OPEN : Token::CLOSE;
         } else if (c == '=' && at(end) == '=') {
@@ -207,12 +255,18 @@ class Parser
         if (Text(token_).front() == '\'') {
             return Fail(token_, "a key is written as one character in quotes, as 'e'");
         }
+        if (Text(token_).front() == '"') {
+            return Fail(token_, "this '\"' is never closed");
+        }
         return Fail(token_, Words({"'", Text(token_), "' is not part of a condition"}));
     }
 
     static std::string_view Describe(Type type)
     {
-        return type == BOOLEAN ? "a condition" : type == KEY ? "a key" : "a number";
+        return type == BOOLEAN ? "a condition"
+               : type == KEY   ? "a key"
+               : type == NAME  ? "a state's name"
+                               : "a number";
     }
 
     // A message of several parts, appended: g++ 12 at -O3 takes
@@ -255,9 +309,14 @@ class Parser
         if (!Is_Word("implies")) {
             return true;
         }
+        if (!Deeper(token_)) {
+            return false;
+        }
         Advance();
         Part right;
-        return Implies(right) && Join(part, IMPLIES, right); // right to left
+        const bool joined = Implies(right) && Join(part, IMPLIES, right); // right to left
+        Shallower();
+        return joined;
     }
 
     bool Or(Part& part)
@@ -296,8 +355,13 @@ class Parser
             return Comparison(part);
         }
         const Token word = token_;
+        if (!Deeper(word)) {
+            return false;
+        }
         Advance();
-        if (!Not(part) || !Condition(part)) {
+        const bool operand = Not(part) && Condition(part);
+        Shallower();
+        if (!operand) {
             return false;
         }
         part.node = Add(NOT, part.node);
@@ -331,8 +395,11 @@ class Parser
         if (ordering && part.type == BOOLEAN) {
             return Fail(sign, "conditions are equal or not, never ordered");
         }
-        if (ordering && (part.type == KEY || right.type == KEY)) {
+        if (ordering && part.type == KEY) {
             return Fail(sign, "keys are equal or not, never ordered");
+        }
+        if (ordering && part.type == NAME) {
+            return Fail(sign, "state names are equal or not, never ordered: compare state");
         }
         for (const auto& [field, constant] : {std::pair{part, right}, std::pair{right, part}}) {
             if (!field.state_field || !constant.number_constant) {
@@ -340,8 +407,11 @@ class Parser
             }
             const double number = expression_.nodes[static_cast<std::size_t>(constant.node)].value;
             if (number < Wait_Input || number > Finished || number != static_cast<int>(number)) {
-                return Fail(constant, "no state has this number: they are 1 (Wait_Input) to "
-                                      "9 (Finished)");
+                return Fail(
+                    constant,
+                    Words({"no state has this number: they are ", std::to_string(Wait_Input), " (",
+                           State_Name(Wait_Input), ") to ", std::to_string(Finished), " (",
+                           State_Name(Finished), ")"}));
             }
         }
         part.node = Add(sign.compare, part.node, right.node);
@@ -369,6 +439,24 @@ class Parser
             part.type = NUMBER;
             part.number_constant = true;
             break;
+        case Token::TEXT: {
+            const std::string_view name = text_.substr(token_.offset + 1, token_.length - 2);
+            int state = Wait_Input;
+            while (state <= Finished && name != State_Name(state)) {
+                ++state;
+            }
+            if (state > Finished) {
+                if (name.size() == 1 &&
+                    std::string_view(KEYS).find(name) != std::string_view::npos) {
+                    return Fail(token_,
+                                Words({"a key is written in single quotes, as '", name, "'"}));
+                }
+                return Fail(token_, "no state is named so: the states are " + State_Names());
+            }
+            part.node = Add(CONSTANT, -1, -1, state);
+            part.type = NAME;
+            break;
+        }
         case Token::CHARACTER: {
             const char key = text_[token_.offset + 1];
             if (std::string_view(KEYS).find(key) == std::string_view::npos) {
@@ -380,8 +468,13 @@ class Parser
         }
         case Token::OPEN: {
             const Token open = token_;
+            if (!Deeper(open)) {
+                return false;
+            }
             Advance();
-            if (!Implies(part)) {
+            const bool inside = Implies(part);
+            Shallower();
+            if (!inside) {
                 return false;
             }
             if (token_.kind != Token::CLOSE) {
@@ -395,7 +488,7 @@ class Parser
             part.state_field = part.number_constant = false;
             break;
         }
-        case Token::NAME:
+        case Token::WORD:
             if (!Name(part)) {
                 return false;
             }
@@ -409,13 +502,18 @@ class Parser
     bool Name(Part& part)
     {
         const std::string_view name = Text(token_);
-        for (std::size_t field = 0; field < FIELDS.size(); ++field) {
-            if (name == FIELDS[field].name) {
-                part.node = Add(FIELD, -1, -1, static_cast<double>(field));
-                part.type = FIELDS[field].type;
-                part.state_field = field == STATE;
-                return true;
+        for (std::size_t field = 0; field < TRACE_FIELDS.size(); ++field) {
+            if (name != TRACE_FIELDS[field].name) {
+                continue;
             }
+            const Field_Use use = Use_Of(TRACE_FIELDS[field].type);
+            if (!use.usable) {
+                return Fail(token_, Words({name, " ", use.why_not}));
+            }
+            part.node = Add(FIELD, -1, -1, static_cast<double>(field));
+            part.type = use.type;
+            part.state_field = TRACE_FIELDS[field].type == Field_Type::STATE;
+            return true;
         }
         if (name == "true" || name == "false") {
             part.node = Add(CONSTANT, -1, -1, name == "true" ? 1 : 0);
@@ -436,50 +534,36 @@ class Parser
         if (name == "implies" || name == "or" || name == "and" || name == "not") {
             return Fail(token_, Words({"a value is missing before '", name, "'"}));
         }
-        if (std::isupper(static_cast<unsigned char>(name.front()))) {
-            return Fail(token_, "no state is named so: the states are Wait_Input, Add_Short, "
-                                "Add_Long, Switch_Unit, Select_Mode, Starting, Time_Cooking, "
-                                "Temp_Cooking and Finished");
+        // The commonest slips: a field in capitals, a key without its quotes.
+        std::string lower(name);
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         }
-        return Fail(token_, "unknown name: the fields are door, light, state, time, mode, "
-                            "time_mode, start, set_temp, cur_temp, buzzer, taken and key");
+        for (const Trace_Field& field : TRACE_FIELDS) {
+            if (lower == field.name && Use_Of(field.type).usable) {
+                return Fail(token_, Words({"fields are written in lower case, as ", lower}));
+            }
+        }
+        if (name.size() == 1 && std::string_view(KEYS).find(name) != std::string_view::npos) {
+            return Fail(token_, Words({"a key is written in single quotes, as '", name, "'"}));
+        }
+        if (std::isupper(static_cast<unsigned char>(name.front()))) {
+            return Fail(token_, "no state is named so: the states are " + State_Names());
+        }
+        return Fail(token_, "unknown name: the fields are " + Condition_Fields());
     }
 };
 
-double Value(const Expression& expression, int index, const Trace_Line& line)
+// One node's value from its operands' values.
+double Value(const Expression::Node& node, const std::vector<double>& values,
+             const Trace_Line& line)
 {
-    const Expression::Node& node = expression.nodes[static_cast<std::size_t>(index)];
-    const auto operand = [&](int which) { return Value(expression, which, line); };
+    const auto operand = [&values](int which) { return values[static_cast<std::size_t>(which)]; };
     switch (node.kind) {
     case CONSTANT:
         return node.value;
     case FIELD:
-        switch (static_cast<int>(node.value)) {
-        case DOOR:
-            return line.door;
-        case LIGHT:
-            return line.light;
-        case STATE:
-            return line.state;
-        case TIME:
-            return line.time;
-        case MODE:
-            return line.mode;
-        case TIME_MODE:
-            return line.time_mode;
-        case START:
-            return line.start;
-        case SET_TEMP:
-            return line.set_temp;
-        case CUR_TEMP:
-            return line.cur_temp;
-        case BUZZER:
-            return line.buzzer;
-        case TAKEN:
-            return line.taken;
-        default:
-            return line.key;
-        }
+        return line[static_cast<std::size_t>(node.value)];
     case NOT:
         return operand(node.left) == 0;
     case AND:
@@ -512,5 +596,36 @@ bool Parse_Expression(std::string_view text, Expression& expression, Expression_
 
 bool Evaluate(const Expression& expression, const Trace_Line& line)
 {
-    return Value(expression, expression.root, line) != 0;
+    // In order: every node's operands are worked out before it, so a deep
+    // condition needs no deep recursion.
+    std::vector<double>& values = expression.values;
+    values.resize(expression.nodes.size());
+    for (std::size_t i = 0; i < expression.nodes.size(); ++i) {
+        values[i] = Value(expression.nodes[i], values, line);
+    }
+    return values[static_cast<std::size_t>(expression.root)] != 0;
+}
+
+Trace_Line Line_Of(const Tick_Record& record)
+{
+    Trace_Line line;
+    for (std::size_t i = 0; i < TRACE_FIELDS.size(); ++i) {
+        line[i] = TRACE_FIELDS[i].read(0, record);
+    }
+    // Any other byte is no key to the oven.
+    const bool oven_key =
+        record.key != '\0' && std::string_view(KEYS).find(record.key) != std::string_view::npos;
+    for (std::size_t i = 0; !oven_key && i < TRACE_FIELDS.size(); ++i) {
+        if (TRACE_FIELDS[i].type == Field_Type::KEY_CODE) {
+            line[i] = KEY_NONE;
+        }
+    }
+    return line;
+}
+
+std::string Condition_Fields()
+{
+    return Listed(
+        TRACE_FIELDS, [](const Trace_Field& field) { return Use_Of(field.type).usable; },
+        [](const Trace_Field& field) { return field.name; });
 }

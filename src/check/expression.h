@@ -1,33 +1,36 @@
 // Conditions on one line of the replay's trace: what a property of the oven
 // says, such as "start implies not door".
 //
-// Fields are the trace's names; constants are numbers, true and false, the
-// controller's state names (equal to their numbers), key characters 'a' to
-// 'f' and 'q', and none. Operators, loosest first: implies (right to left),
-// or, and, not, then the comparisons = != < <= > >=; parentheses group.
+// Fields are the trace's names, except the tick's number and character;
+// constants are numbers, true and false, the controller's state names (equal
+// to their numbers, or in double quotes for state_name), key characters 'a'
+// to 'f' and 'q', and none. Operators, loosest first: implies (right to
+// left), or, and, not, then the comparisons = != < <= > >=; parentheses
+// group.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// The values of one trace line, as a condition reads them.
-struct Trace_Line {
-    bool door;
-    bool light;
-    int state;
-    int time;
-    int mode;
-    bool time_mode;
-    bool start;
-    double set_temp;
-    double cur_temp;
-    bool buzzer;
-    bool taken; // the key was acted on
-    int key;    // the oven's key, 'a' to 'f' or 'q', or KEY_NONE for any other byte
-};
+#include "replay/fields.h"
+
+// The values of one trace line, as a condition reads them: by field, in the
+// trace's order (TRACE_FIELDS). A key is the oven's key, 'a' to 'f' or 'q',
+// or KEY_NONE for no key and any other byte.
+using Trace_Line = std::array<double, TRACE_FIELD_COUNT>;
 constexpr int KEY_NONE = -1;
+
+// The values of the trace line of the tick just run.
+Trace_Line Line_Of(const Tick_Record& record);
+
+// The fields a condition can use, as "key, taken, ... and buzzer".
+std::string Condition_Fields();
+
+// How deep parentheses, not and implies may nest in one condition.
+constexpr int MAX_NESTING = 100;
 
 // A parsed condition, ready to evaluate.
 struct Expression {
@@ -37,8 +40,11 @@ struct Expression {
         int right = -1;
         double value = 0; // a constant's value, or which field
     };
+    // Operands come before the nodes that use them, and the root is last.
     std::vector<Node> nodes;
     int root = -1;
+    // Each node's value during an evaluation: room kept between lines.
+    mutable std::vector<double> values;
 };
 
 // Where and why a text is not a condition: `offset` and `length` mark the

@@ -1,5 +1,6 @@
 #include "check/report.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "oven/controller.h"
@@ -83,11 +84,28 @@ std::string Readable_Script(std::string_view script)
 void Print_Expression_Error(std::FILE* to, const char* option, std::string_view condition,
                             const Expression_Error& error)
 {
-    std::fprintf(to, "mwc-check: %s '%.*s': %s\n", option, static_cast<int>(condition.size()),
-                 condition.data(), error.message.c_str());
-    std::fprintf(to, "  %.*s\n  %*s^%s\n", static_cast<int>(condition.size()), condition.data(),
-                 static_cast<int>(error.offset), "",
-                 std::string(error.length > 1 ? error.length - 1 : 0, '~').c_str());
+    // A long condition is shown around its fault, with "..." where it is cut.
+    constexpr std::size_t WINDOW = 72;      // of the condition, under which the mark goes
+    constexpr std::size_t BEFORE_MARK = 30; // of them before the fault
+    constexpr std::size_t QUOTED = 40;      // of the condition on the message's line
+    constexpr std::string_view CUT = "...";
+    const std::size_t from = condition.size() <= WINDOW || error.offset < BEFORE_MARK
+                                 ? 0
+                                 : std::min(error.offset - BEFORE_MARK, condition.size() - WINDOW);
+    const std::string_view shown = condition.substr(from, WINDOW);
+    const std::string_view left = from > 0 ? CUT : "";
+    const std::string_view right = from + shown.size() < condition.size() ? CUT : "";
+    const std::string_view quoted = condition.substr(0, QUOTED);
+    std::fprintf(to, "mwc-check: %s '%.*s%s': %s\n", option, static_cast<int>(quoted.size()),
+                 quoted.data(), quoted.size() < condition.size() ? "..." : "",
+                 error.message.c_str());
+    const std::size_t mark = error.offset - from;
+    const std::size_t tail = std::min(error.length > 1 ? error.length - 1 : 0,
+                                      shown.size() > mark ? shown.size() - mark - 1 : 0);
+    std::fprintf(to, "  %.*s%.*s%.*s\n  %*s^%s\n", static_cast<int>(left.size()), left.data(),
+                 static_cast<int>(shown.size()), shown.data(), static_cast<int>(right.size()),
+                 right.data(), static_cast<int>(left.size() + mark), "",
+                 std::string(tail, '~').c_str());
 }
 
 bool Print_Answers(std::FILE* out, int fd, const std::vector<Property_Text>& properties,

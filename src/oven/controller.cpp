@@ -47,6 +47,15 @@ bool System_Key_Taken()
     return key_taken;
 }
 
+const char* State_Name(int number)
+{
+    constexpr const char* NAMES[Finished + 1] = {
+        "?",           "Wait_Input", "Add_Short",    "Add_Long",     "Switch_Unit",
+        "Select_Mode", "Starting",   "Time_Cooking", "Temp_Cooking", "Finished",
+    };
+    return number >= Wait_Input && number <= Finished ? NAMES[number] : NAMES[0];
+}
+
 Controller_Memory Controller_Save()
 {
     return {state, TimeCount, TempCount};

@@ -16,6 +16,10 @@ constexpr int Time_Cooking = 7; // countdown running
 constexpr int Temp_Cooking = 8; // heating running
 constexpr int Finished = 9;     // cooking over; the next step sounds the buzzer
 
+// The name of a controller state, such as "Wait_Input"; "?" for a number
+// that names none. Tools show the states by these names.
+const char* State_Name(int state);
+
 // One step. `door` is true while the door is open; `key` is this tick's key
 // byte, 0xFF (-1) when none. Note the order: door first, key second.
 void System_Controller(bool door, signed char key);

@@ -45,29 +45,3 @@ void Restore_Configuration(const Oven_Configuration& configuration)
     BackLight_Restore(configuration.light);
     door = configuration.door;
 }
-
-const char* State_Name(int state)
-{
-    switch (state) {
-    case Wait_Input:
-        return "Wait_Input";
-    case Add_Short:
-        return "Add_Short";
-    case Add_Long:
-        return "Add_Long";
-    case Switch_Unit:
-        return "Switch_Unit";
-    case Select_Mode:
-        return "Select_Mode";
-    case Starting:
-        return "Starting";
-    case Time_Cooking:
-        return "Time_Cooking";
-    case Temp_Cooking:
-        return "Temp_Cooking";
-    case Finished:
-        return "Finished";
-    default:
-        return "?";
-    }
-}

@@ -28,10 +28,6 @@ Tick_Record Replay_Tick(signed char key);
 // nothing cooks.
 bool Oven_At_Rest();
 
-// The name of a controller state, such as "Wait_Input"; "?" for a number
-// that names none.
-const char* State_Name(int state);
-
 // Everything the tick carries from one tick to the next: the oven's record,
 // the controller's, the counters' and the back light's persistent data, and
 // the door. (The keyboard's last byte and the colour mark are not carried:

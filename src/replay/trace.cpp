@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "console/keyboard.h"
-#include "oven/oven.h"
+#include "replay/fields.h"
 
 namespace
 {
@@ -16,9 +15,41 @@ constexpr std::size_t TRACE_LINE_SIZE = 512; // room for a line; one takes under
 char buffer[BUFFER_SIZE];
 std::size_t used = 0;
 
-const char* boolean(bool flag)
+// Writes `separator`, the field's name and its value, as JSON, as snprintf
+// does: the count it returns is what the whole would take.
+int Write_Field(char* out, std::size_t room, char separator, const Trace_Field& field, double value)
 {
-    return flag ? "true" : "false";
+    const int number = static_cast<int>(value);
+    switch (field.type) {
+    case Field_Type::COUNT:
+        return std::snprintf(out, room, "%c\"%s\":%ld", separator, field.name,
+                             static_cast<long>(value));
+    case Field_Type::KEY_CODE:
+        if (value == NO_KEY_CODE) {
+            break;
+        }
+        return std::snprintf(out, room, "%c\"%s\":%d", separator, field.name, number);
+    case Field_Type::CHARACTER:
+        // The key as a one-character string when it is printable ASCII.
+        if (number < ' ' || number > '~') {
+            break;
+        }
+        return std::snprintf(
+            out, room, number == '"' || number == '\\' ? "%c\"%s\":\"\\%c\"" : "%c\"%s\":\"%c\"",
+            separator, field.name, number);
+    case Field_Type::BOOLEAN:
+        return std::snprintf(out, room, "%c\"%s\":%s", separator, field.name,
+                             value != 0 ? "true" : "false");
+    case Field_Type::INTEGER:
+    case Field_Type::STATE:
+        return std::snprintf(out, room, "%c\"%s\":%d", separator, field.name, number);
+    case Field_Type::TEMPERATURE:
+        return std::snprintf(out, room, "%c\"%s\":%.1f", separator, field.name, value);
+    case Field_Type::STATE_NAME:
+        return std::snprintf(out, room, "%c\"%s\":\"%s\"", separator, field.name,
+                             State_Name(number));
+    }
+    return std::snprintf(out, room, "%c\"%s\":null", separator, field.name);
 }
 
 } // namespace
@@ -46,34 +77,19 @@ bool Trace_Tick(int fd, long tick, const Tick_Record& record)
     if (BUFFER_SIZE - used < TRACE_LINE_SIZE && !Trace_Flush(fd)) {
         return false;
     }
-    // Byte 0xFF is the same as no key, as it is to the oven.
-    char number[4] = "";
-    const char* key = "null";
-    if (record.key != NO_KEY) {
-        std::snprintf(number, sizeof number, "%d", static_cast<unsigned char>(record.key));
-        key = number;
+    std::size_t length = 0;
+    for (const Trace_Field& field : TRACE_FIELDS) {
+        const int written = Write_Field(buffer + used + length, TRACE_LINE_SIZE - length,
+                                        length == 0 ? '{' : ',', field, field.read(tick, record));
+        // snprintf counts what it would have written; never step past what it did.
+        if (written < 0 || static_cast<std::size_t>(written) >= TRACE_LINE_SIZE - length - 2) {
+            errno = EOVERFLOW; // a cut line would not be JSON: say so rather than write it
+            return false;
+        }
+        length += static_cast<std::size_t>(written);
     }
-    // The key as a one-character JSON string when it is printable ASCII.
-    char character[5] = "null";
-    if (record.key >= ' ' && record.key <= '~') {
-        const bool escaped = record.key == '"' || record.key == '\\';
-        std::snprintf(character, sizeof character, escaped ? "\"\\%c\"" : "\"%c\"", record.key);
-    }
-    const Oven_Data& oven = Data_Storage;
-    const int length = std::snprintf(
-        buffer + used, TRACE_LINE_SIZE,
-        "{\"tick\":%ld,\"key\":%s,\"char\":%s,\"taken\":%s,\"door\":%s,\"light\":%s,\"state\":%d,"
-        "\"state_name\":\"%s\","
-        "\"time\":%d,\"mode\":%d,\"time_mode\":%s,\"start\":%s,\"set_temp\":%.1f,"
-        "\"cur_temp\":%.1f,\"buzzer\":%s}\n",
-        tick, key, character, boolean(record.taken), boolean(record.door), boolean(record.light),
-        record.state, State_Name(record.state), oven.Time, oven.Mode, boolean(oven.Time_Mode),
-        boolean(oven.Start), oven.Set_Temp, oven.Cur_Temp, boolean(record.buzzer));
-    // snprintf counts what it would have written; never step past what it did.
-    if (length < 0 || static_cast<std::size_t>(length) >= TRACE_LINE_SIZE) {
-        errno = EOVERFLOW; // a cut line would not be JSON: say so rather than write it
-        return false;
-    }
-    used += static_cast<std::size_t>(length);
+    buffer[used + length++] = '}';
+    buffer[used + length++] = '\n';
+    used += length;
     return true;
 }

@@ -15,6 +15,7 @@ namespace
 {
 
 constexpr double LIMIT_S = 120.0;
+constexpr std::size_t QUOTED_SIZE = 40; // of a condition, in the message's line
 
 Mwc_Run Run_Tool(const char* program, std::vector<std::string> arguments)
 {
@@ -91,6 +92,14 @@ TEST(Check, EvidenceIsAShortestScriptThatMwcReplayReplaysToTheLine)
 
 TEST(Check, BadConditionsSayWhatAndWhere)
 {
+    const std::string deep_parentheses = std::string(10000, '(') + "door" + std::string(10000, ')');
+    std::string deep_nots;
+    std::string deep_implies = "door";
+    for (int i = 0; i < 5000; ++i) {
+        deep_nots += "not ";
+        deep_implies += " implies door";
+    }
+    deep_nots += "door";
     const struct {
         const char* condition;
         const char* message;
@@ -106,12 +115,23 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         {"not not", "a value is missing at the end", 7},
         {"key < 'a'", "keys are equal or not, never ordered", 4},
         {"1 < time < 3", "comparisons do not chain", 9},
+        {"Door", "fields are written in lower case, as door", 0},
+        {"key = a", "a key is written in single quotes, as 'a'", 6},
+        {"key = \"e\"", "a key is written in single quotes, as 'e'", 6},
+        {"state_name = \"Cooking\"", "no state is named so", 13},
+        {"tick > 3", "tick is not for conditions", 0},
+        // Deep nesting stops at the limit; the mark is in the cut shown.
+        {deep_parentheses.c_str(), "nested too deep", 33},
+        {deep_nots.c_str(), "nested too deep", 33},
+        {deep_implies.c_str(), "nested too deep", 33},
     };
     for (const auto& row : cases) {
         const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, {"--always", row.condition});
         EXPECT_EQ(Exit_Status(run), 2) << row.condition;
         EXPECT_EQ(run.output, "") << row.condition;
-        const std::string quoted = std::string("'") + row.condition + "': ";
+        const std::string condition = row.condition;
+        const std::string quoted =
+            condition.size() <= QUOTED_SIZE ? "'" + condition + "': " : "...': ";
         EXPECT_NE(run.errors.find(quoted + row.message), std::string::npos) << run.errors;
         EXPECT_EQ(Line(run.errors, 3).find('^'), row.column + 2) << run.errors;
     }
