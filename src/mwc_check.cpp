@@ -3,7 +3,9 @@
 // Explores the real controller (the tick of mwc and mwc-replay, from the
 // same libraries) over every key script there is, answers the properties
 // asked with a shortest script as evidence, and draws the transitions found.
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +26,9 @@ constexpr char PROGRAM[] = "mwc-check";
 constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 constexpr char USAGE[] =
     "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--graph[=mermaid|dot]] "
-    "[--script FILE]\n";
+    "[--script FILE] [--max-configurations N]\n";
+// Exit status when the exploration stopped at its limit: no answer is known.
+constexpr int EXIT_LIMIT = 3;
 constexpr char HELP[] =
     "Check the microwave oven's controller over every key script there is.\n"
     "\n"
@@ -38,6 +42,8 @@ constexpr char HELP[] =
     "                      found, as Mermaid (the default) or dot\n"
     "      --script FILE   write the first evidence script to FILE, one byte per\n"
     "                      tick and '.' for no key, for mwc-replay and mwc\n"
+    "      --max-configurations N  stop exploring after N configurations (default\n"
+    "                      %zu), naming the fields still growing\n"
     "      --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
@@ -53,14 +59,17 @@ constexpr char HELP_END[] =
     "Example: mwc-check --always 'start implies not door'\n"
     "\n"
     "Exit status: 0 when every property holds or is met, 1 when one does not or\n"
-    "the output could not be written, 2 on bad usage or a bad EXPR.\n";
+    "the output could not be written, 2 on bad usage or a bad EXPR, 3 when the\n"
+    "exploration reached its limit of configurations.\n";
 
 constexpr std::size_t HELP_WIDTH = 79;
 
 // The help, its list of fields filled in and folded to the width.
 std::string Help()
 {
-    std::string help = HELP;
+    char head[sizeof HELP + 32];
+    std::snprintf(head, sizeof head, HELP, DEFAULT_MAX_CONFIGURATIONS);
+    std::string help = head;
     const std::string fields = "EXPR uses the fields " + Condition_Fields() + ";";
     std::size_t line_start = help.size();
     std::size_t word_start = 0;
@@ -111,12 +120,14 @@ int main(int argc, char** argv)
     bool graph = false;
     bool dot = false;
     const char* script_path = nullptr;
-    enum { ALWAYS = 1, REACH, GRAPH, SCRIPT, HELP_OPTION, VERSION_OPTION };
+    std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS;
+    enum { ALWAYS = 1, REACH, GRAPH, SCRIPT, LIMIT, HELP_OPTION, VERSION_OPTION };
     const option options[] = {
         {"always", required_argument, nullptr, ALWAYS},
         {"reach", required_argument, nullptr, REACH},
         {"graph", optional_argument, nullptr, GRAPH},
         {"script", required_argument, nullptr, SCRIPT},
+        {"max-configurations", required_argument, nullptr, LIMIT},
         {"help", no_argument, nullptr, HELP_OPTION},
         {"version", no_argument, nullptr, VERSION_OPTION},
         {nullptr, 0, nullptr, 0},
@@ -138,6 +149,20 @@ int main(int argc, char** argv)
         case SCRIPT:
             script_path = optarg;
             break;
+        case LIMIT: {
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long limit = std::strtoull(optarg, &end, 10);
+            if (!std::isdigit(static_cast<unsigned char>(*optarg)) || *end != '\0' || errno != 0 ||
+                limit == 0 || limit > UINT32_MAX / 2) {
+                std::fprintf(stderr,
+                             "%s: --max-configurations is a number from 1 to %u, not '%s'\n",
+                             PROGRAM, UINT32_MAX / 2, optarg);
+                return Bad_Usage(PROGRAM, USAGE);
+            }
+            max_configurations = static_cast<std::size_t>(limit);
+            break;
+        }
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
             return Print_Text(PROGRAM, Help().c_str());
@@ -185,7 +210,20 @@ int main(int argc, char** argv)
     static char frames_buffer[1 << 16];
     std::setvbuf(stdout, frames_buffer, _IOFBF, sizeof frames_buffer);
 
-    const Exploration exploration = Explore(properties);
+    const Exploration exploration = Explore(properties, max_configurations);
+    if (!exploration.complete) {
+        std::fprintf(stderr,
+                     "%s: stopped at the limit of %zu configurations (--max-configurations), "
+                     "so nothing is answered\n",
+                     PROGRAM, max_configurations);
+        if (exploration.growing.empty()) {
+            std::fprintf(stderr, "%s: no field of the trace lines was still growing\n", PROGRAM);
+        } else {
+            std::fprintf(stderr, "%s: still growing in the second half: %s\n", PROGRAM,
+                         exploration.growing.c_str());
+        }
+        return EXIT_LIMIT;
+    }
     std::string first_script;
     bool all = true;
     if (report) {

@@ -1,7 +1,10 @@
 #include "check/explore.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstdio>
+#include <limits>
 #include <utility>
 
 #include "console/keyboard.h"
@@ -141,6 +144,47 @@ bool Same_Panel(const Trace_Line& a, const Trace_Line& b)
     }
     return true;
 }
+// The lowest and highest value of each field over the lines met so far.
+struct Extremes {
+    Trace_Line low;
+    Trace_Line high;
+};
+void Widen(Extremes& extremes, const Trace_Line& line)
+{
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        extremes.low[i] = std::min(extremes.low[i], line[i]);
+        extremes.high[i] = std::max(extremes.high[i], line[i]);
+    }
+}
+
+bool Numeric(Field_Type type)
+{
+    return type == Field_Type::INTEGER || type == Field_Type::TEMPERATURE;
+}
+
+// The numeric fields whose range still widened after `halfway`.
+std::string Growing(const Extremes& halfway, const Extremes& end)
+{
+    std::string growing;
+    for (std::size_t i = 0; i < TRACE_FIELDS.size(); ++i) {
+        const Trace_Field& field = TRACE_FIELDS[i];
+        if (!Numeric(field.type) ||
+            (end.low[i] == halfway.low[i] && end.high[i] == halfway.high[i])) {
+            continue;
+        }
+        const bool rising = end.high[i] != halfway.high[i];
+        const char* format = field.type == Field_Type::TEMPERATURE
+                                 ? "%s%s (%.1f to %.1f halfway, %.1f at the end)"
+                                 : "%s%s (%.0f to %.0f halfway, %.0f at the end)";
+        char text[128];
+        std::snprintf(text, sizeof text, format, growing.empty() ? "" : ", ", field.name,
+                      rising ? halfway.low[i] : halfway.high[i],
+                      rising ? halfway.high[i] : halfway.low[i], rising ? end.high[i] : end.low[i]);
+        growing += text;
+    }
+    return growing;
+}
+
 bool At_Rest(const Oven_Configuration& c)
 {
     return c.controller.state == Wait_Input && !c.record.Start;
@@ -199,7 +243,7 @@ void Find_Rest(const std::vector<Oven_Configuration>& configurations,
 
 } // namespace
 
-Exploration Explore(const std::vector<Property>& properties)
+Exploration Explore(const std::vector<Property>& properties, std::size_t max_configurations)
 {
     Exploration result;
     result.start = Save_Configuration();
@@ -226,9 +270,26 @@ Exploration Explore(const std::vector<Property>& properties)
     };
     std::vector<char> holds;
     std::size_t undecided = properties.size();
+    // A change to the controller can make a field grow without end, and the
+    // configurations with it: watch how far each field reaches.
+    constexpr double UNSEEN = std::numeric_limits<double>::infinity();
+    Extremes extremes{};
+    extremes.low.fill(UNSEEN);
+    extremes.high.fill(-UNSEEN);
+    Extremes halfway = extremes;
+    bool past_halfway = false;
 
     // Breadth first: the vector is the queue, in the order met.
     for (std::uint32_t at = 0; at < configurations.size(); ++at) {
+        if (!past_halfway && 2 * configurations.size() >= max_configurations) {
+            halfway = extremes;
+            past_halfway = true;
+        }
+        if (configurations.size() > max_configurations) {
+            result.complete = false;
+            result.growing = Growing(halfway, extremes);
+            break;
+        }
         for (std::size_t input = 0; input < INPUTS.size(); ++input) {
             const signed char key = INPUTS[input];
             Restore_Configuration(configurations[at]);
@@ -253,6 +314,7 @@ Exploration Explore(const std::vector<Property>& properties)
             if (!added_line) {
                 lines.pop_back();
             } else {
+                Widen(extremes, lines.back());
                 for (const Property& property : properties) {
                     holds.push_back(Evaluate(property.expression, lines.back()) ? 1 : 0);
                 }
@@ -285,6 +347,10 @@ Exploration Explore(const std::vector<Property>& properties)
         }
     }
     result.configurations = configurations.size();
+    if (!result.complete) {
+        Restore_Configuration(result.start);
+        return result;
+    }
     // Distinct panels: lines that differ only in their key or buzzer count once.
     Index_Table panels;
     for (std::uint32_t i = 0; i < lines.size(); ++i) {

@@ -54,6 +54,17 @@ struct Exploration {
     bool all_rest = true;
     std::size_t longest_rest = 0;
     std::string rest_script;
+    // False when the exploration stopped at its limit of configurations:
+    // then nothing above is an answer, and `growing` says which numeric
+    // fields of the trace lines were still reaching new highs or lows in
+    // the second half of the configurations met, as "cur_temp (20.0 to
+    // 90.0 halfway, 345.0 at the end)"; empty when none was.
+    bool complete = true;
+    std::string growing;
 };
 
-Exploration Explore(const std::vector<Property>& properties);
+// The default limit of configurations, far above the oven's own.
+constexpr std::size_t DEFAULT_MAX_CONFIGURATIONS = 1000000;
+
+Exploration Explore(const std::vector<Property>& properties,
+                    std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS);

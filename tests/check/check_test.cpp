@@ -150,3 +150,37 @@ TEST(Check, TheReadmesControllerDiagramIsTheGraphFound)
     ASSERT_EQ(Exit_Status(graph), 0);
     EXPECT_EQ(diagram, graph.output) << "make it anew: mwc-check --graph";
 }
+
+TEST(Check, UsageAndExitStatuses)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* error; // found on standard error; "" for none at all
+    } cases[] = {
+        {{"--help"}, 0, ""},
+        {{"--version"}, 0, ""},
+        {{"--graph=svg"}, 2, "--graph is mermaid or dot, not 'svg'"},
+        {{"extra"}, 2, "extra operand 'extra'"},
+        {{"--max-configurations", "0"}, 2, "--max-configurations is a number from 1"},
+        {{"--max-configurations", "12x"}, 2, "not '12x'"},
+        // Stopped early: no answer, and a status of its own.
+        {{"--max-configurations", "1000", "--reach", "door"},
+         3,
+         "stopped at the limit of 1000 configurations"},
+        {{"--max-configurations", "1000"}, 3, "still growing in the second half: "},
+    };
+    for (const auto& row : cases) {
+        const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, row.arguments);
+        EXPECT_EQ(Exit_Status(run), row.status) << row.arguments.front();
+        if (*row.error == '\0') {
+            EXPECT_EQ(run.errors, "") << row.arguments.front();
+            EXPECT_NE(run.output, "") << row.arguments.front();
+        } else {
+            EXPECT_NE(run.errors.find(row.error), std::string::npos) << run.errors;
+        }
+        if (row.status == 3) {
+            EXPECT_EQ(run.output, "") << "nothing answered";
+        }
+    }
+}
