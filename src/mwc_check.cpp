@@ -180,7 +180,7 @@ int main(int argc, char** argv)
     // Every condition is parsed, and every bad one said, before any work.
     const bool report = asked.empty() && !graph;
     if (report) {
-        for (const Builtin_Property& builtin : BUILTIN_PROPERTIES) {
+        for (const Builtin_Property& builtin : Builtin_Properties()) {
             asked.push_back({true, builtin.condition});
         }
     }

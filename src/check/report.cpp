@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "oven/controller.h"
+#include "oven/oven.h"
 #include "replay/replay.h"
 #include "replay/trace.h"
 
@@ -60,7 +61,40 @@ const char* Ticks(std::size_t count)
     return count == 1 ? "tick" : "ticks";
 }
 
+// A number as a condition writes it: 600, 20, 90.5.
+std::string Number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 } // namespace
+
+const std::vector<Builtin_Property>& Builtin_Properties()
+{
+    const std::string max_time = Number(MAX_TIME);
+    const std::string ambient = Number(AMBIENT_TEMP);
+    const std::string lowest_target = Number(AMBIENT_TEMP + SHORT_TEMP);
+    const std::string max_temp = Number(MAX_TEMP);
+    const std::string last_mode = Number(MODE_COUNT - 1);
+    const std::string manual = Number(MANUAL_MODE);
+    static const std::vector<Builtin_Property> builtins = {
+        {"the door is shut whenever the oven runs", "start implies not door"},
+        {"the time stays within 0 to " + max_time + " s", "time >= 0 and time <= " + max_time},
+        {"the target is " + ambient + " or " + lowest_target + " to " + max_temp + " degrees",
+         "set_temp = " + ambient + " or (set_temp >= " + lowest_target +
+             " and set_temp <= " + max_temp + ")"},
+        {"the oven is never hotter than its target",
+         "cur_temp >= " + ambient + " and cur_temp <= set_temp"},
+        {"the mode stays within " + manual + " to " + last_mode,
+         "mode >= " + manual + " and mode <= " + last_mode},
+        {"a food mode only when cooking by time", "mode != " + manual + " implies time_mode"},
+        {"the buzzer sounds only as a cooking ends",
+         "buzzer implies state = Wait_Input and not start"},
+    };
+    return builtins;
+}
 
 std::string Readable_Script(std::string_view script)
 {
@@ -159,10 +193,11 @@ bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration
 
     std::fputs("\nProperties:\n", out);
     bool all = every_state && exploration.all_rest;
-    for (std::size_t i = 0; i < BUILTIN_PROPERTIES.size(); ++i) {
+    const std::vector<Builtin_Property>& builtins = Builtin_Properties();
+    for (std::size_t i = 0; i < builtins.size(); ++i) {
         const std::string& script = exploration.evidence[i];
         std::fprintf(out, "  %-6s %s\n         always %s\n", script.empty() ? "holds" : "FAILS",
-                     BUILTIN_PROPERTIES[i].description, BUILTIN_PROPERTIES[i].condition);
+                     builtins[i].description.c_str(), builtins[i].condition.c_str());
         if (!script.empty()) {
             all = false;
             std::fprintf(out, "         fails after %zu %s: %s\n", script.size(),

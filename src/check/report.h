@@ -17,21 +17,13 @@ struct Property_Text {
     std::string condition;
 };
 
-// The default report's properties, all of the `always` kind.
+// The default report's properties, all of the `always` kind, with the
+// oven's own limits written in.
 struct Builtin_Property {
-    const char* description;
-    const char* condition;
+    std::string description;
+    std::string condition;
 };
-inline constexpr std::array<Builtin_Property, 7> BUILTIN_PROPERTIES = {{
-    {"the door is shut whenever the oven runs", "start implies not door"},
-    {"the time stays within 0 to 600 s", "time >= 0 and time <= 600"},
-    {"the target is 20 or 30 to 90 degrees",
-     "set_temp = 20 or (set_temp >= 30 and set_temp <= 90)"},
-    {"the oven is never hotter than its target", "cur_temp >= 20 and cur_temp <= set_temp"},
-    {"the mode stays within 0 to 5", "mode >= 0 and mode <= 5"},
-    {"a food mode only when cooking by time", "mode != 0 implies time_mode"},
-    {"the buzzer sounds only as a cooking ends", "buzzer implies state = Wait_Input and not start"},
-}};
+const std::vector<Builtin_Property>& Builtin_Properties();
 
 // A script as a person reads it: keys and "." for a tick without a key,
 // apart, and a run of N ticks without a key as ".{N}".
@@ -49,7 +41,7 @@ void Print_Expression_Error(std::FILE* to, const char* option, std::string_view 
 bool Print_Answers(std::FILE* out, int fd, const std::vector<Property_Text>& properties,
                    const Exploration& exploration, std::string& first_script);
 
-// The default report, from an exploration of BUILTIN_PROPERTIES in order.
+// The default report, from an exploration of Builtin_Properties() in order.
 // Returns whether every built-in property holds.
 bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration,
                           std::string& first_script);

@@ -87,6 +87,12 @@ TEST(Check, EvidenceIsAShortestScriptThatMwcReplayReplaysToTheLine)
             << "the check shows the same line:\n"
             << check.output;
     }
+
+    // Of several, the first evidence shown is the one written.
+    const Mwc_Run two = Run_Tool(
+        MWC_CHECK_PATH, {"--reach", "door", "--reach", "state = Starting", "--script", path});
+    EXPECT_EQ(Exit_Status(two), 0);
+    EXPECT_EQ(Read_File(path), "f");
     unlink(path);
 }
 
@@ -169,6 +175,9 @@ TEST(Check, UsageAndExitStatuses)
          3,
          "stopped at the limit of 1000 configurations"},
         {{"--max-configurations", "1000"}, 3, "still growing in the second half: "},
+        // Right to left: door implies (start implies buzzer), and door and
+        // start are never both true. Left to right it fails at tick 1.
+        {{"--always", "door implies start implies buzzer"}, 0, ""},
     };
     for (const auto& row : cases) {
         const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, row.arguments);
@@ -183,4 +192,12 @@ TEST(Check, UsageAndExitStatuses)
             EXPECT_EQ(run.output, "") << "nothing answered";
         }
     }
+
+    // A report that cannot be written is a failure, whatever it says.
+    const Mwc_Run full = Run_Command_On_Pipes(
+        {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full", MWC_CHECK_PATH, "--reach", "door"}, "",
+        LIMIT_S);
+    EXPECT_EQ(Exit_Status(full), 1);
+    EXPECT_NE(full.errors.find("mwc-check: cannot write the report"), std::string::npos)
+        << full.errors;
 }

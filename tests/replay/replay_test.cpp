@@ -15,6 +15,7 @@ namespace
 {
 
 constexpr double LIMIT_S = 60.0;
+constexpr std::size_t LONG_SCRIPT_SIZE = 1 << 20; // many reads of the replay's buffer
 
 Mwc_Run Replay(std::vector<std::string> arguments, std::string_view script = "")
 {
@@ -80,8 +81,9 @@ TEST(Replay, TraceFollowsTheControllerThroughACookingToRest)
 TEST(Replay, TraceOfAHeatingSaysWhichKeysWereTaken)
 {
     // By temperature (the a after it dropped), target 50, the door open
-    // refuses a start, shut, start; then a byte above 0x7f, dropped too.
-    const Mwc_Run run = Replay({"--trace"}, "ca.b.fefe\x80");
+    // refuses a start, shut, start; then bytes above 0x7f, DEL, and the
+    // two that JSON escapes, dropped too.
+    const Mwc_Run run = Replay({"--trace"}, "ca.b.fefe\x80\x7f\"\\");
     ASSERT_EQ(Exit_Status(run), 0);
     const auto taken = Field(run.output, "taken");
     ASSERT_GT(taken.size(), 40U);
@@ -91,6 +93,10 @@ TEST(Replay, TraceOfAHeatingSaysWhichKeysWereTaken)
     EXPECT_EQ(Field(run.output, "char")[0], "\"c\"");
     EXPECT_EQ(Field(run.output, "key")[9], "128");
     EXPECT_EQ(Field(run.output, "char")[9], "null");
+    EXPECT_EQ(Field(run.output, "key")[10], "127");
+    EXPECT_EQ(Field(run.output, "char")[10], "null") << "DEL is not printable";
+    EXPECT_EQ(Field(run.output, "char")[11], "\"\\\"\"");
+    EXPECT_EQ(Field(run.output, "char")[12], "\"\\\\\"");
     // 30 heating steps from the tick after the start: 30 degrees of 50.
     EXPECT_EQ(Field(run.output, "state_name")[38], "\"Temp_Cooking\"");
     EXPECT_EQ(Field(run.output, "state")[38], "8");
@@ -183,4 +189,20 @@ TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
         EXPECT_NE(run.errors.find("mwc-replay: cannot write"), std::string::npos)
             << name << ": " << run.errors;
     }
+
+    // The frames' first failed write ends the replay: of a long script on
+    // a file, only the first read's worth is taken.
+    char path[] = "/tmp/mwc-replay-script-XXXXXX";
+    const int script = mkstemp(path);
+    ASSERT_GE(script, 0);
+    unlink(path);
+    const std::string idle(LONG_SCRIPT_SIZE, '.');
+    ASSERT_EQ(write(script, idle.data(), idle.size()), static_cast<ssize_t>(idle.size()));
+    ASSERT_EQ(lseek(script, 0, SEEK_SET), 0);
+    const Mwc_Run run = Run_Command_On_Pipes(
+        {"/bin/sh", "-c", "exec \"$0\" > /dev/full", MWC_REPLAY_PATH}, "", LIMIT_S, 0, script);
+    EXPECT_EQ(Exit_Status(run), 1);
+    EXPECT_LT(lseek(script, 0, SEEK_CUR), static_cast<off_t>(LONG_SCRIPT_SIZE / 4))
+        << "the replay ran on after its output failed";
+    close(script);
 }
