@@ -137,6 +137,10 @@ int main(int argc, char** argv)
         {"version", no_argument, nullptr, VERSION_OPTION},
         {nullptr, 0, nullptr, 0},
     };
+    // getopt's messages begin with argv[0]: the same name as the program's own.
+    char program_name[sizeof PROGRAM];
+    std::memcpy(program_name, PROGRAM, sizeof PROGRAM);
+    argv[0] = program_name;
     for (int choice = 0; (choice = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
         switch (choice) {
         case TRACE:

@@ -168,6 +168,7 @@ TEST(Check, UsageAndExitStatuses)
         {{"--version"}, 0, ""},
         {{"--graph=svg"}, 2, "--graph is mermaid or dot, not 'svg'"},
         {{"extra"}, 2, "extra operand 'extra'"},
+        {{"--bogus"}, 2, "unrecognized option '--bogus'"},
         {{"--max-configurations", "0"}, 2, "--max-configurations is a number from 1"},
         {{"--max-configurations", "12x"}, 2, "not '12x'"},
         // Stopped early: no answer, and a status of its own.
@@ -187,6 +188,7 @@ TEST(Check, UsageAndExitStatuses)
             EXPECT_NE(run.output, "") << row.arguments.front();
         } else {
             EXPECT_NE(run.errors.find(row.error), std::string::npos) << run.errors;
+            EXPECT_TRUE(run.errors.starts_with("mwc-check: ")) << "one name:\n" << run.errors;
         }
         if (row.status == 3) {
             EXPECT_EQ(run.output, "") << "nothing answered";

@@ -169,6 +169,7 @@ TEST(Replay, ErrorsAndUsage)
             EXPECT_EQ(run.errors, "") << row.arguments.front();
         } else {
             EXPECT_NE(run.errors.find(row.error), std::string::npos) << run.errors;
+            EXPECT_TRUE(run.errors.starts_with("mwc-replay: ")) << "one name:\n" << run.errors;
         }
     }
     EXPECT_TRUE(Replay({"--help"}).output.starts_with("Usage: mwc-replay [--trace] [SCRIPT]\n"));
