@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -202,4 +203,30 @@ TEST(Check, UsageAndExitStatuses)
     EXPECT_EQ(Exit_Status(full), 1);
     EXPECT_NE(full.errors.find("mwc-check: cannot write the report"), std::string::npos)
         << full.errors;
+}
+
+TEST(Check, TheReadmesFiguresAreTheReports)
+{
+    const auto number = [](std::string digits) {
+        std::erase(digits, ',');
+        return digits;
+    };
+    const std::string readme = Read_File(README_PATH);
+    std::smatch told;
+    ASSERT_TRUE(std::regex_search(readme, told,
+                                  std::regex("The oven has ([0-9,]+)\\s+configurations and "
+                                             "([0-9,]+)\\s+transitions[^.]*within ([0-9,]+)\\s+"
+                                             "ticks")))
+        << "the README gives the oven's figures";
+
+    const Mwc_Run report = Run_Tool(MWC_CHECK_PATH, {});
+    ASSERT_EQ(Exit_Status(report), 0) << report.errors;
+    std::smatch counts;
+    std::smatch rest;
+    ASSERT_TRUE(std::regex_search(report.output, counts,
+                                  std::regex("([0-9]+) configurations, ([0-9]+) transitions")));
+    ASSERT_TRUE(std::regex_search(report.output, rest, std::regex("at most ([0-9]+) ticks")));
+    EXPECT_EQ(number(told[1]), counts[1].str()) << "configurations";
+    EXPECT_EQ(number(told[2]), counts[2].str()) << "transitions";
+    EXPECT_EQ(number(told[3]), rest[1].str()) << "the longest way to rest";
 }
