@@ -18,7 +18,7 @@ constexpr int Finished = 9;     // cooking over; the next step sounds the buzzer
 
 // The name of a controller state, such as "Wait_Input"; "?" for a number
 // that names none. Tools show the states by these names.
-const char* State_Name(int state);
+const char* State_Name(int number);
 
 // One step. `door` is true while the door is open; `key` is this tick's key
 // byte, 0xFF (-1) when none. Note the order: door first, key second.

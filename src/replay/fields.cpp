@@ -6,7 +6,7 @@
 namespace
 {
 
-double Key_Code(long, const Tick_Record& record)
+double Key_Code(long /*tick*/, const Tick_Record& record)
 {
     return record.key == NO_KEY ? NO_KEY_CODE : static_cast<unsigned char>(record.key);
 }

@@ -198,8 +198,8 @@ TEST(Explore, EveryBoundOfTheBuiltinsIsReached)
     std::vector<std::string> strict;
     for (const Builtin_Property& builtin : Builtin_Properties()) {
         const std::string& condition = builtin.condition;
-        for (std::size_t at = condition.find("="); at != std::string::npos;
-             at = condition.find("=", at + 1)) {
+        for (std::size_t at = condition.find('='); at != std::string::npos;
+             at = condition.find('=', at + 1)) {
             if (at > 0 && (condition[at - 1] == '<' || condition[at - 1] == '>')) {
                 strict.push_back(std::string(condition).erase(at, 1));
             }
