@@ -16,37 +16,39 @@
 namespace
 {
 
-// The tick draws every frame on standard output: send it nowhere meanwhile.
-class Frames_To_Nowhere
+// The tick draws every frame on standard output: nowhere, while `run` runs.
+template <class Run> auto Without_Frames(Run run)
 {
-  public:
-    Frames_To_Nowhere() : saved_(dup(STDOUT_FILENO))
-    {
-        std::fflush(stdout);
-        const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        dup2(nowhere, STDOUT_FILENO);
-        close(nowhere);
-    }
-    ~Frames_To_Nowhere()
-    {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-    Frames_To_Nowhere(const Frames_To_Nowhere&) = delete;
-    Frames_To_Nowhere& operator=(const Frames_To_Nowhere&) = delete;
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    dup2(nowhere, STDOUT_FILENO);
+    close(nowhere);
+    auto result = run();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    return result;
+}
 
-  private:
-    int saved_;
-};
-
-// Every part of a configuration, field by field, compared as a whole.
-auto Parts(const Oven_Configuration& c)
+std::vector<Property> Always(const std::vector<std::string>& conditions)
 {
-    return std::tuple(c.record.Time, c.record.Set_Temp, c.record.Cur_Temp, c.record.Mode,
-                      c.record.Time_Mode, c.record.Start, c.controller.state,
-                      c.controller.TimeCount, c.controller.TempCount, c.counters.time_tick,
-                      c.counters.temp_tick, c.light.state, c.light.enable, c.door);
+    std::vector<Property> properties(conditions.size(), Property{true, {}});
+    for (std::size_t i = 0; i < conditions.size(); ++i) {
+        Expression_Error error;
+        EXPECT_TRUE(Parse_Expression(conditions[i], properties[i].expression, error))
+            << conditions[i] << ": " << error.message;
+    }
+    return properties;
+}
+
+std::vector<std::string> Builtin_Conditions()
+{
+    std::vector<std::string> conditions;
+    for (const Builtin_Property& builtin : Builtin_Properties()) {
+        conditions.push_back(builtin.condition);
+    }
+    return conditions;
 }
 
 struct Slow_Result {
@@ -56,36 +58,39 @@ struct Slow_Result {
     std::size_t longest_rest = 0;
 };
 
-// Breadth first with an ordered map of whole configurations: no hash, no
-// shared equality, nothing clever.
+// Breadth first with an ordered map of whole configurations, field by
+// field: no hash, no shared equality, nothing clever.
 Slow_Result Slow_Explore()
 {
+    const auto parts = [](const Oven_Configuration& c) {
+        return std::tuple(c.record.Time, c.record.Set_Temp, c.record.Cur_Temp, c.record.Mode,
+                          c.record.Time_Mode, c.record.Start, c.controller.state,
+                          c.controller.TimeCount, c.controller.TempCount, c.counters.time_tick,
+                          c.counters.temp_tick, c.light.state, c.light.enable, c.door);
+    };
     constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
     Slow_Result result;
     std::vector<Oven_Configuration> queue{Save_Configuration()};
     std::vector<std::size_t> depth{0};
     std::vector<std::size_t> idle_next{NONE};
-    std::map<decltype(Parts(queue[0])), std::size_t> seen{{Parts(queue[0]), 0}};
+    std::map<decltype(parts(queue[0])), std::size_t> seen{{parts(queue[0]), 0}};
     for (std::size_t at = 0; at < queue.size(); ++at) {
         for (const signed char key : INPUTS) {
             Restore_Configuration(queue[at]);
-            const int state = Replay_Tick(key).state;
-            ++result.transitions;
-            std::size_t& shortest = result.shortest[static_cast<std::size_t>(state)];
+            std::size_t& shortest =
+                result.shortest[static_cast<std::size_t>(Replay_Tick(key).state)];
             shortest = shortest == 0 ? depth[at] + 1 : shortest;
+            ++result.transitions;
             if (key == 'q') {
                 continue;
             }
-            const Oven_Configuration next = Save_Configuration();
-            const auto [found, added] = seen.emplace(Parts(next), queue.size());
+            const auto [found, added] = seen.emplace(parts(Save_Configuration()), queue.size());
             if (added) {
-                queue.push_back(next);
+                queue.push_back(Save_Configuration());
                 depth.push_back(depth[at] + 1);
                 idle_next.push_back(NONE);
             }
-            if (key == -1) {
-                idle_next[at] = found->second;
-            }
+            idle_next[at] = key == -1 ? found->second : idle_next[at];
         }
     }
     result.configurations = queue.size();
@@ -99,8 +104,7 @@ Slow_Result Slow_Explore()
             chain.push_back(at);
             at = idle_next[at];
         }
-        std::size_t ticks = rest[at] == NONE ? 0 : rest[at];
-        rest[at] = ticks;
+        std::size_t ticks = rest[at] = rest[at] == NONE ? 0 : rest[at];
         for (auto step = chain.rbegin(); step != chain.rend(); ++step) {
             rest[*step] = ++ticks;
         }
@@ -110,46 +114,25 @@ Slow_Result Slow_Explore()
     return result;
 }
 
-std::vector<Property> Builtins()
-{
-    std::vector<Property> properties;
-    for (const Builtin_Property& builtin : Builtin_Properties()) {
-        Property property{true, {}};
-        Expression_Error error;
-        EXPECT_TRUE(Parse_Expression(builtin.condition, property.expression, error))
-            << builtin.condition << ": " << error.message;
-        properties.push_back(property);
-    }
-    return properties;
-}
-
-// The default report as printed, with its verdict and first script.
-struct Report {
-    bool all;
-    std::string text;
-    std::string first_script;
-};
-Report Print_Report(const Exploration& exploration)
+// The default report's verdict, text and first script.
+std::tuple<bool, std::string, std::string> Report(const Exploration& exploration)
 {
     std::FILE* file = std::tmpfile();
-    Report report{};
-    report.all = Print_Default_Report(file, fileno(file), exploration, report.first_script);
-    std::fflush(file);
+    std::string first_script;
+    const bool all = Print_Default_Report(file, fileno(file), exploration, first_script);
+    std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
     std::rewind(file);
-    for (int c = 0; (c = std::fgetc(file)) != EOF;) {
-        report.text.push_back(static_cast<char>(c));
-    }
+    text.resize(std::fread(text.data(), 1, text.size(), file));
     std::fclose(file);
-    return report;
+    return {all, text, first_script};
 }
 
 } // namespace
 
 TEST(Explore, CountsAndShortestScriptsAreThoseOfASlowSimpleExploration)
 {
-    const Frames_To_Nowhere nowhere;
-    const Slow_Result slow = Slow_Explore();
-    const Exploration fast = Explore(Builtins());
+    const Slow_Result slow = Without_Frames(Slow_Explore);
+    const Exploration fast = Without_Frames([] { return Explore(Always(Builtin_Conditions())); });
     ASSERT_TRUE(fast.complete);
     EXPECT_EQ(fast.configurations, slow.configurations);
     EXPECT_EQ(fast.transitions, slow.transitions);
@@ -167,37 +150,25 @@ TEST(Explore, CountsAndShortestScriptsAreThoseOfASlowSimpleExploration)
 
     // The report holds; a built-in with evidence fails it, and that
     // evidence is the first script.
-    const Report sound = Print_Report(fast);
-    EXPECT_TRUE(sound.all) << sound.text;
-    EXPECT_EQ(sound.first_script, fast.rest_script);
+    const auto [all, text, first_script] = Report(fast);
+    EXPECT_TRUE(all) << text;
+    EXPECT_EQ(first_script, fast.rest_script);
     Exploration broken = fast;
     broken.evidence[1] = "f";
     broken.evidence[2] = "ff";
-    const Report failing = Print_Report(broken);
-    EXPECT_FALSE(failing.all);
-    EXPECT_NE(failing.text.find("FAILS  " + std::string(Builtin_Properties()[1].description)),
-              std::string::npos)
-        << failing.text;
-    EXPECT_EQ(failing.first_script, "f");
+    const auto [broken_all, broken_text, broken_first] = Report(broken);
+    EXPECT_FALSE(broken_all);
+    EXPECT_NE(broken_text.find("FAILS  " + Builtin_Properties()[1].description), std::string::npos)
+        << broken_text;
+    EXPECT_EQ(broken_first, "f");
 }
 
-TEST(Explore, ALimitStopsItAndNamesWhatStillGrew)
-{
-    const Frames_To_Nowhere nowhere;
-    const Exploration stopped = Explore({}, 1000);
-    EXPECT_FALSE(stopped.complete);
-    EXPECT_GT(stopped.configurations, 1000U);
-    EXPECT_LT(stopped.configurations, 1000U + INPUT_COUNT);
-    EXPECT_NE(stopped.growing, "") << "the oven's fields are still widening that early";
-}
-
-TEST(Explore, EveryBoundOfTheBuiltinsIsReached)
+TEST(Explore, EveryBoundOfTheBuiltinsIsReachedAndALimitStopsIt)
 {
     // Each <= or >= of a built-in made strict, one at a time, must fail:
     // a bound that is never reached (610 for 600) would let it hold.
     std::vector<std::string> strict;
-    for (const Builtin_Property& builtin : Builtin_Properties()) {
-        const std::string& condition = builtin.condition;
+    for (const std::string& condition : Builtin_Conditions()) {
         for (std::size_t at = condition.find('='); at != std::string::npos;
              at = condition.find('=', at + 1)) {
             if (at > 0 && (condition[at - 1] == '<' || condition[at - 1] == '>')) {
@@ -206,16 +177,13 @@ TEST(Explore, EveryBoundOfTheBuiltinsIsReached)
         }
     }
     ASSERT_GE(strict.size(), 6U) << "time, target, temperature and mode bounds";
-    std::vector<Property> properties;
-    for (const std::string& condition : strict) {
-        Property property{true, {}};
-        Expression_Error error;
-        ASSERT_TRUE(Parse_Expression(condition, property.expression, error)) << condition;
-        properties.push_back(property);
-    }
-    const Frames_To_Nowhere nowhere;
-    const Exploration exploration = Explore(properties);
+    const Exploration exploration = Without_Frames([&] { return Explore(Always(strict)); });
     for (std::size_t i = 0; i < strict.size(); ++i) {
         EXPECT_NE(exploration.evidence[i], "") << strict[i] << " holds: the bound is not reached";
     }
+
+    const Exploration stopped = Without_Frames([] { return Explore({}, 1000); });
+    EXPECT_FALSE(stopped.complete);
+    EXPECT_LT(stopped.configurations, 1000U + INPUT_COUNT);
+    EXPECT_NE(stopped.growing, "") << "the oven's fields are still widening that early";
 }
