@@ -25,8 +25,10 @@ namespace
 constexpr char PROGRAM[] = "mwc-check";
 constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 constexpr char USAGE[] =
-    "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--graph[=mermaid|dot]] "
-    "[--script FILE] [--max-configurations N]\n";
+    "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--inevitable EXPR]...\n"
+    "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']... [--keys SET]\n"
+    "                 [--graph[=mermaid|dot]] [--json] [--script FILE]\n"
+    "                 [--max-configurations N]\n";
 // Exit status when the exploration stopped at its limit: no answer is known.
 constexpr int EXIT_LIMIT = 3;
 constexpr char HELP[] =
@@ -38,18 +40,29 @@ constexpr char HELP[] =
     "\n"
     "      --always EXPR   EXPR holds on every trace line of every script\n"
     "      --reach EXPR    some script makes a trace line where EXPR holds\n"
+    "\n"
+    "Over time, on never-ending scripts (no q), with the fewest and the most ticks:\n"
+    "      --inevitable EXPR  on every never-ending script some line has EXPR\n"
+    "      --forever EXPR  some never-ending script has EXPR on every line\n"
+    "      --leads-to 'P --> Q'  after every line with P, a line with Q comes, on\n"
+    "                      that line or a later one, whatever is pressed\n"
+    "      --keys SET      press only these in the scripts judged over time (after\n"
+    "                      P for a leads-to): '.' for no key, and a to f\n"
+    "\n"
+    "      --json          one JSON object per line, one per question\n"
     "      --graph[=FORMAT]  print the controller's states and the transitions\n"
     "                      found, as Mermaid (the default) or dot\n"
     "      --script FILE   write the first evidence script to FILE, one byte per\n"
-    "                      tick and '.' for no key, for mwc-replay and mwc\n"
+    "                      tick and '.' for no key, for mwc-replay and mwc; a\n"
+    "                      loop is written three times\n"
     "      --max-configurations N  stop exploring after N configurations (default\n"
     "                      %zu), naming the fields still growing\n"
     "      --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
-    "Without --always, --reach or --graph, a report: what was explored, each state\n"
+    "Without a question or --graph, a report: what was explored, each state\n"
     "reached, and built-in properties. Evidence is a shortest script; in it a run\n"
-    "of N ticks without a key reads .{N}.\n"
+    "of N ticks without a key reads .{N}, and a loop is in parentheses.\n"
     "\n";
 // Then the fields, from the trace's own list, and:
 constexpr char HELP_END[] =
@@ -58,7 +71,7 @@ constexpr char HELP_END[] =
     "first: implies, or, and, not, = != < <= > >=, with parentheses.\n"
     "Example: mwc-check --always 'start implies not door'\n"
     "\n"
-    "Exit status: 0 when every property holds or is met, 1 when one does not or\n"
+    "Exit status: 0 when every question holds or is met, 1 when one does not or\n"
     "the output could not be written, 2 on bad usage or a bad EXPR, 3 when the\n"
     "exploration reached its limit of configurations.\n";
 
@@ -116,16 +129,36 @@ bool Write_Script(const char* path, const std::string& script)
 
 int main(int argc, char** argv)
 {
-    std::vector<Property_Text> asked;
+    std::vector<Question> questions;
     bool graph = false;
     bool dot = false;
+    bool json = false;
     const char* script_path = nullptr;
+    const char* keys_set = nullptr;
     std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS;
-    enum { ALWAYS = 1, REACH, GRAPH, SCRIPT, LIMIT, HELP_OPTION, VERSION_OPTION };
+    enum {
+        ALWAYS = 1,
+        REACH,
+        INEVITABLE,
+        FOREVER,
+        LEADS_TO,
+        KEYS,
+        GRAPH,
+        JSON,
+        SCRIPT,
+        LIMIT,
+        HELP_OPTION,
+        VERSION_OPTION
+    };
     const option options[] = {
         {"always", required_argument, nullptr, ALWAYS},
         {"reach", required_argument, nullptr, REACH},
+        {"inevitable", required_argument, nullptr, INEVITABLE},
+        {"forever", required_argument, nullptr, FOREVER},
+        {"leads-to", required_argument, nullptr, LEADS_TO},
+        {"keys", required_argument, nullptr, KEYS},
         {"graph", optional_argument, nullptr, GRAPH},
+        {"json", no_argument, nullptr, JSON},
         {"script", required_argument, nullptr, SCRIPT},
         {"max-configurations", required_argument, nullptr, LIMIT},
         {"help", no_argument, nullptr, HELP_OPTION},
@@ -140,7 +173,16 @@ int main(int argc, char** argv)
         switch (choice) {
         case ALWAYS:
         case REACH:
-            asked.push_back({choice == ALWAYS, optarg});
+        case INEVITABLE:
+        case FOREVER:
+        case LEADS_TO: {
+            constexpr Query ASKED[] = {Query::ALWAYS, Query::REACH, Query::INEVITABLE,
+                                       Query::FOREVER, Query::LEADS_TO};
+            questions.push_back({ASKED[choice - ALWAYS], optarg});
+            break;
+        }
+        case KEYS:
+            keys_set = optarg;
             break;
         case GRAPH:
             graph = true;
@@ -149,6 +191,9 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "%s: --graph is mermaid or dot, not '%s'\n", PROGRAM, optarg);
                 return Bad_Usage(PROGRAM, USAGE);
             }
+            break;
+        case JSON:
+            json = true;
             break;
         case SCRIPT:
             script_path = optarg;
@@ -182,22 +227,37 @@ int main(int argc, char** argv)
     }
 
     // Every condition is parsed, and every bad one said, before any work.
-    const bool report = asked.empty() && !graph;
+    unsigned keys = ALL_STEP_INPUTS;
+    bool parsed = keys_set == nullptr || Parse_Keys(stderr, keys_set, keys);
+    const bool report = questions.empty() && !graph;
+    std::vector<Question> over_time; // the report's own
     if (report) {
         for (const Builtin_Property& builtin : Builtin_Properties()) {
-            asked.push_back({true, builtin.condition});
+            questions.push_back({Query::ALWAYS, builtin.condition});
+        }
+        for (const Builtin_Temporal& builtin : Builtin_Temporal_Properties()) {
+            Question question{Query::LEADS_TO, builtin.condition};
+            question.max_ticks = builtin.max_ticks;
+            parsed = Parse_Question(stderr, question, builtin.keys) && parsed;
+            over_time.push_back(question);
         }
     }
-    std::vector<Property> properties(asked.size());
-    bool parsed = true;
-    for (std::size_t i = 0; i < asked.size(); ++i) {
-        properties[i].always = asked[i].always;
+    std::vector<Property> properties;
+    for (Question& question : questions) {
+        parsed = Parse_Question(stderr, question, keys) && parsed;
+        if (question.query != Query::ALWAYS && question.query != Query::REACH) {
+            continue;
+        }
+        const bool always = question.query == Query::ALWAYS;
+        Property property{always, {}};
         Expression_Error error;
-        if (!Parse_Expression(asked[i].condition, properties[i].expression, error)) {
-            Print_Expression_Error(stderr, asked[i].always ? "--always" : "--reach",
-                                   asked[i].condition, error);
+        if (!Parse_Expression(question.condition, property.expression, error)) {
+            Print_Expression_Error(stderr, always ? "--always" : "--reach", question.condition,
+                                   error);
             parsed = false;
         }
+        question.property = properties.size();
+        properties.push_back(std::move(property));
     }
     if (!parsed) {
         return EXIT_USAGE;
@@ -230,13 +290,16 @@ int main(int argc, char** argv)
     }
     std::string first_script;
     bool all = true;
-    if (report) {
-        all = Print_Default_Report(out, out_fd, exploration, first_script);
+    if (report && json) {
+        questions.insert(questions.end(), over_time.begin(), over_time.end());
+        all = Print_Answers(out, out_fd, questions, exploration, true, first_script);
+    } else if (report) {
+        all = Print_Default_Report(out, out_fd, exploration, over_time, first_script);
     } else {
-        all = Print_Answers(out, out_fd, asked, exploration, first_script);
+        all = Print_Answers(out, out_fd, questions, exploration, json, first_script);
     }
     if (graph) {
-        std::fputs(asked.empty() ? "" : "\n", out);
+        std::fputs(questions.empty() ? "" : "\n", out);
         Print_Graph(out, exploration, dot);
     }
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;

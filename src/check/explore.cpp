@@ -256,6 +256,8 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     constexpr std::size_t EXPECTED = 1 << 18;
     configurations.reserve(EXPECTED);
     nodes.reserve(EXPECTED);
+    result.next.reserve(EXPECTED * STEP_INPUTS);
+    result.line_of.reserve(EXPECTED * STEP_INPUTS);
     const auto same_configuration = [&configurations](std::uint32_t a, std::uint32_t b) {
         return configurations[a] == configurations[b];
     };
@@ -344,6 +346,8 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             if (key == NONE) {
                 nodes[at].idle_next = found;
             }
+            result.next.push_back(found); // in order: at * STEP_INPUTS + input
+            result.line_of.push_back(line);
         }
     }
     result.configurations = configurations.size();
@@ -361,6 +365,22 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             panels.Insert(Hash_Line(lines[i], true), i, same_panel).second ? 1 : 0;
     }
     Find_Rest(configurations, nodes, result);
+    result.parent.reserve(nodes.size());
+    result.reached_by.reserve(nodes.size());
+    for (const Node& node : nodes) {
+        result.parent.push_back(node.parent);
+        result.reached_by.push_back(node.input == NONE ? IDLE_TICK : static_cast<char>(node.input));
+    }
+    result.lines = std::move(lines);
     Restore_Configuration(result.start);
     return result;
+}
+
+std::string Script_To(const Exploration& exploration, std::uint32_t c)
+{
+    std::string script;
+    for (; exploration.parent[c] != NO_NODE; c = exploration.parent[c]) {
+        script.push_back(exploration.reached_by[c]);
+    }
+    return {script.rbegin(), script.rend()};
 }

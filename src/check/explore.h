@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,16 @@ constexpr int INPUT_COUNT = 8;
 constexpr std::array<signed char, INPUT_COUNT> INPUTS = {-1, 'a', 'b', 'c', 'd', 'e', 'f', 'q'};
 // How a script file writes a tick without a key.
 constexpr char IDLE_TICK = '.';
+// The inputs of never-ending scripts: all but q, the last.
+constexpr int STEP_INPUTS = INPUT_COUNT - 1;
+static_assert(INPUTS[STEP_INPUTS] == 'q');
+
+// The script byte of INPUTS[input].
+constexpr char Script_Byte(int input)
+{
+    const signed char key = INPUTS[static_cast<std::size_t>(input)];
+    return key == INPUTS[0] ? IDLE_TICK : static_cast<char>(key);
+}
 
 // A condition to check on every trace line: that it always holds, or that
 // some script reaches a line where it does.
@@ -61,7 +72,21 @@ struct Exploration {
     // 90.0 halfway, 345.0 at the end)"; empty when none was.
     bool complete = true;
     std::string growing;
+    // The graph of never-ending scripts, for the questions over time. The
+    // configurations are numbered in the order met, 0 at start-up; from
+    // configuration c, input i of the STEP_INPUTS leads to
+    // next[c * STEP_INPUTS + i], with the trace line lines[line_of[same]].
+    std::vector<std::uint32_t> next;
+    std::vector<std::uint32_t> line_of;
+    std::vector<Trace_Line> lines;
+    // How each configuration was first reached: from `parent`, by the
+    // script byte `reached_by` (none for start-up).
+    std::vector<std::uint32_t> parent;
+    std::vector<char> reached_by;
 };
+
+// The shortest script to configuration `c`, one byte per tick.
+std::string Script_To(const Exploration& exploration, std::uint32_t c);
 
 // The default limit of configurations, far above the oven's own.
 constexpr std::size_t DEFAULT_MAX_CONFIGURATIONS = 1000000;

@@ -594,6 +594,30 @@ bool Parse_Expression(std::string_view text, Expression& expression, Expression_
     return Parser(text, expression, error).Parse();
 }
 
+bool Parse_Leads_To(std::string_view text, Expression& from, Expression& to,
+                    Expression_Error& error)
+{
+    const std::size_t arrow = text.find(LEADS_TO_ARROW);
+    if (arrow == std::string_view::npos) {
+        error = {text.size(), 0, "a leads-to is written P --> Q"};
+        return false;
+    }
+    const std::size_t after = arrow + LEADS_TO_ARROW.size();
+    const std::size_t second = text.find(LEADS_TO_ARROW, after);
+    if (second != std::string_view::npos) {
+        error = {second, LEADS_TO_ARROW.size(), "a leads-to has one '-->'"};
+        return false;
+    }
+    if (!Parse_Expression(text.substr(0, arrow), from, error)) {
+        return false;
+    }
+    if (!Parse_Expression(text.substr(after), to, error)) {
+        error.offset += after;
+        return false;
+    }
+    return true;
+}
+
 bool Evaluate(const Expression& expression, const Trace_Line& line)
 {
     // In order: every node's operands are worked out before it, so a deep

@@ -58,5 +58,11 @@ struct Expression_Error {
 // Parses `text`; false, with `error` said, when it is not a condition.
 bool Parse_Expression(std::string_view text, Expression& expression, Expression_Error& error);
 
+// Parses a leads-to, "P --> Q": two conditions either side of the arrow.
+// Errors are marked in the whole text.
+constexpr std::string_view LEADS_TO_ARROW = "-->";
+bool Parse_Leads_To(std::string_view text, Expression& from, Expression& to,
+                    Expression_Error& error);
+
 // Whether the condition holds on `line`.
 bool Evaluate(const Expression& expression, const Trace_Line& line);

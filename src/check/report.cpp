@@ -142,35 +142,284 @@ void Print_Expression_Error(std::FILE* to, const char* option, std::string_view 
                  std::string(tail, '~').c_str());
 }
 
-bool Print_Answers(std::FILE* out, int fd, const std::vector<Property_Text>& properties,
-                   const Exploration& exploration, std::string& first_script)
+const char* Query_Name(Query query)
 {
-    bool all = true;
-    for (std::size_t i = 0; i < properties.size(); ++i) {
-        const Property_Text& property = properties[i];
-        const std::string& script = exploration.evidence[i];
-        std::fprintf(out, "%s %s\n", property.always ? "always" : "reach",
-                     property.condition.c_str());
-        if (script.empty()) {
-            std::fputs(property.always ? "  holds on every trace line of every key script\n"
-                                       : "  not met: no key script reaches such a trace line\n",
-                       out);
-            all = all && property.always;
-            continue;
+    switch (query) {
+    case Query::ALWAYS:
+        return "always";
+    case Query::REACH:
+        return "reach";
+    case Query::INEVITABLE:
+        return "inevitable";
+    case Query::FOREVER:
+        return "forever";
+    case Query::LEADS_TO:
+        break;
+    }
+    return "leads-to";
+}
+
+bool Parse_Question(std::FILE* errors, Question& question, unsigned keys)
+{
+    const std::string option = std::string("--") + Query_Name(question.query);
+    Expression_Error error;
+    bool parsed = false;
+    switch (question.query) {
+    case Query::ALWAYS:
+    case Query::REACH:
+        return true; // parsed with the exploration's properties
+    case Query::INEVITABLE:
+        question.temporal.kind = Temporal_Kind::INEVITABLE;
+        parsed = Parse_Expression(question.condition, question.temporal.condition, error);
+        break;
+    case Query::FOREVER:
+        question.temporal.kind = Temporal_Kind::FOREVER;
+        parsed = Parse_Expression(question.condition, question.temporal.condition, error);
+        break;
+    case Query::LEADS_TO:
+        question.temporal.kind = Temporal_Kind::LEADS_TO;
+        parsed = Parse_Leads_To(question.condition, question.temporal.from,
+                                question.temporal.condition, error);
+        break;
+    }
+    question.temporal.keys = keys;
+    if (!parsed) {
+        Print_Expression_Error(errors, option.c_str(), question.condition, error);
+    }
+    return parsed;
+}
+
+bool Parse_Keys(std::FILE* errors, std::string_view set, unsigned& keys)
+{
+    keys = 0;
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        int input = 0;
+        while (input < STEP_INPUTS && set[i] != Script_Byte(input)) {
+            ++input;
         }
-        all = all && !property.always;
-        std::fprintf(out, "  %s after %zu %s: %s\n", property.always ? "fails" : "met",
+        if (input == STEP_INPUTS) {
+            Print_Expression_Error(errors, "--keys", set,
+                                   {i, 1, "keys are '.' for no key and a to f"});
+            return false;
+        }
+        keys |= 1U << input;
+    }
+    if (keys == 0) {
+        Print_Expression_Error(errors, "--keys", set, {0, 0, "no key at all: '.' is no key"});
+        return false;
+    }
+    return true;
+}
+
+namespace
+{
+
+// `text` as a JSON string.
+std::string Json_String(std::string_view text)
+{
+    std::string json = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (static_cast<unsigned char>(c) < ' ') {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            json += escape;
+        } else {
+            json += c;
+        }
+    }
+    return json + "\"";
+}
+
+// What one question's answer comes to, whatever its form.
+struct Verdict {
+    bool good;           // holds, or met
+    const char* verdict; // "holds", "fails", "met" or "not met"
+    bool bounded = false;
+    long fewest = 0;
+    long most = 0;
+    std::vector<Temporal_Evidence> evidence;
+};
+
+Verdict Judge(const Question& question, const Exploration& exploration)
+{
+    if (question.query == Query::ALWAYS || question.query == Query::REACH) {
+        const bool always = question.query == Query::ALWAYS;
+        const std::string& script = exploration.evidence[question.property];
+        Verdict verdict{script.empty() == always,
+                        always ? (script.empty() ? "holds" : "fails")
+                               : (script.empty() ? "not met" : "met"),
+                        false,
+                        0,
+                        0,
+                        {}};
+        if (!script.empty()) {
+            verdict.bounded = true;
+            verdict.fewest = verdict.most = static_cast<long>(script.size());
+            verdict.evidence.push_back(
+                {always ? "counterexample" : "witness", script, "", false, 0});
+        }
+        return verdict;
+    }
+    Temporal_Answer answer = Answer(exploration, question.temporal);
+    const bool within = question.max_ticks < 0 || answer.most <= question.max_ticks;
+    const bool good = answer.holds && within;
+    const bool forever = question.query == Query::FOREVER;
+    return {good,           forever ? (good ? "met" : "not met") : (good ? "holds" : "fails"),
+            answer.bounded, answer.fewest,
+            answer.most,    std::move(answer.evidence)};
+}
+
+// The bytes of a piece of evidence as a script file has them.
+std::string Script_Of(const Temporal_Evidence& evidence)
+{
+    constexpr int LOOPS_WRITTEN = 3; // so that a replay shows the loop repeating
+    std::string script = evidence.script;
+    for (int i = 0; evidence.lasso && i < LOOPS_WRITTEN; ++i) {
+        script += evidence.loop;
+    }
+    return script;
+}
+
+void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict)
+{
+    std::string line = "{\"query\":" + Json_String(Query_Name(question.query)) +
+                       ",\"condition\":" + Json_String(question.condition) +
+                       ",\"verdict\":" + Json_String(verdict.verdict);
+    const bool one_number = question.query == Query::FOREVER;
+    line +=
+        ",\"fewest\":" + (verdict.bounded && !one_number ? std::to_string(verdict.fewest) : "null");
+    line += ",\"most\":" +
+            (verdict.bounded && question.query != Query::ALWAYS && question.query != Query::REACH
+                 ? std::to_string(verdict.most)
+                 : "null");
+    line += ",\"evidence\":[";
+    for (std::size_t i = 0; i < verdict.evidence.size(); ++i) {
+        const Temporal_Evidence& evidence = verdict.evidence[i];
+        line += (i == 0 ? "{" : ",{") + std::string("\"role\":") + Json_String(evidence.role) +
+                ",\"script\":" + Json_String(evidence.script) +
+                ",\"loop\":" + (evidence.lasso ? Json_String(evidence.loop) : "null") + ",\"at\":" +
+                (question.query == Query::LEADS_TO ? std::to_string(evidence.at) : "null") + "}";
+    }
+    line += "]}\n";
+    std::fputs(line.c_str(), out);
+}
+
+// The answer as text; every line after the question's own begins with
+// `indent` and two spaces.
+void Print_Text(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
+                const Exploration& exploration, const char* indent = "")
+{
+    std::fprintf(out, "%s %s\n", Query_Name(question.query), question.condition.c_str());
+    const unsigned keys = question.temporal.keys;
+    if (question.query != Query::ALWAYS && question.query != Query::REACH &&
+        keys != ALL_STEP_INPUTS) {
+        std::string set;
+        for (int input = 0; input < STEP_INPUTS; ++input) {
+            set += (keys >> input & 1U) != 0 ? std::string(1, Script_Byte(input)) : "";
+        }
+        std::fprintf(out, "%s  pressing only %s\n", indent, set.c_str());
+    }
+    switch (question.query) {
+    case Query::ALWAYS:
+    case Query::REACH: {
+        const bool always = question.query == Query::ALWAYS;
+        if (verdict.evidence.empty()) {
+            std::fputs(always ? "  holds on every trace line of every key script\n"
+                              : "  not met: no key script reaches such a trace line\n",
+                       out);
+            return;
+        }
+        const std::string& script = verdict.evidence[0].script;
+        std::fprintf(out, "%s  %s after %zu %s: %s\n", indent, always ? "fails" : "met",
                      script.size(), Ticks(script.size()), Readable_Script(script).c_str());
         Print_Last_Line(out, fd, exploration, script);
-        if (first_script.empty()) {
-            first_script = script;
+        return;
+    }
+    case Query::INEVITABLE:
+    case Query::FOREVER:
+    case Query::LEADS_TO:
+        break;
+    }
+    for (const Temporal_Evidence& evidence : verdict.evidence) {
+        const std::string script = Readable_Script(evidence.script);
+        const std::string at = question.query == Query::LEADS_TO
+                                   ? ", from the P line at tick " + std::to_string(evidence.at)
+                                   : "";
+        if (evidence.lasso) {
+            const char* what = question.query == Query::FOREVER
+                                   ? "met: every line satisfies it, round and round"
+                               : question.query == Query::INEVITABLE
+                                   ? "fails: no line satisfies it, round and round"
+                                   : "fails: no later line satisfies Q, round and round";
+            std::fprintf(out, "%s  %s%s: %s%s(%s)\n", indent, what, at.c_str(), script.c_str(),
+                         script.empty() ? "" : " ", Readable_Script(evidence.loop).c_str());
+            continue;
+        }
+        const bool fewest = std::string_view(evidence.role) == "fewest";
+        const long ticks = fewest ? verdict.fewest : verdict.most;
+        if (question.query == Query::FOREVER && ticks == 0) {
+            std::fprintf(out, "%s  not met: it fails on tick 1 already\n", indent);
+            continue;
+        }
+        if (question.query == Query::FOREVER) {
+            std::fprintf(out, "%s  not met: it holds at most %ld %s in a row from tick 1: %s\n",
+                         indent, ticks, Ticks(static_cast<std::size_t>(ticks)), script.c_str());
+            continue;
+        }
+        std::fprintf(out, "%s  %s %s %ld %s%s: %s\n", indent, fewest ? verdict.verdict : "     ",
+                     fewest ? "fewest" : "most  ", ticks, Ticks(static_cast<std::size_t>(ticks)),
+                     at.c_str(), script.c_str());
+    }
+    if (question.query == Query::LEADS_TO && verdict.evidence.empty()) {
+        std::fprintf(out, "%s  holds: no never-ending script has a P line\n", indent);
+    }
+    if (!verdict.good && verdict.evidence.size() == 2) {
+        std::fprintf(out, "%s  fails: more than the %ld %s allowed\n", indent, question.max_ticks,
+                     Ticks(static_cast<std::size_t>(question.max_ticks)));
+    }
+}
+
+} // namespace
+
+bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& questions,
+                   const Exploration& exploration, bool json, std::string& first_script)
+{
+    bool all = true;
+    for (const Question& question : questions) {
+        const Verdict verdict = Judge(question, exploration);
+        all = all && verdict.good;
+        if (json) {
+            Print_Json(out, question, verdict);
+        } else {
+            Print_Text(out, fd, question, verdict, exploration);
+        }
+        if (first_script.empty() && !verdict.evidence.empty()) {
+            first_script = Script_Of(verdict.evidence[0]);
         }
     }
     return all;
 }
 
+const std::vector<Builtin_Temporal>& Builtin_Temporal_Properties()
+{
+    constexpr unsigned NO_KEY_ONLY = 1U; // INPUTS[0]
+    constexpr long ONE_TICK = 1;
+    static const std::vector<Builtin_Temporal> builtins = {
+        {"every started cooking ends, whatever is pressed", "start --> not start", ALL_STEP_INPUTS,
+         -1},
+        {"with no key pressed, the buzzer follows every start", "start --> buzzer", NO_KEY_ONLY,
+         -1},
+        {"the back light follows a start within one tick", "start --> light", ALL_STEP_INPUTS,
+         ONE_TICK},
+    };
+    return builtins;
+}
+
 bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration,
-                          std::string& first_script)
+                          const std::vector<Question>& temporal, std::string& first_script)
 {
     std::fprintf(out,
                  "Every key script of a to f, q and no key, breadth first from start-up:\n"
@@ -224,6 +473,20 @@ bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration
         first_script = exploration.rest_script;
     }
     std::fprintf(out, "  %-6s every state is reached\n", every_state ? "holds" : "FAILS");
+
+    std::fputs("\nOver time, on never-ending scripts:\n", out);
+    const std::vector<Builtin_Temporal>& builtins_over_time = Builtin_Temporal_Properties();
+    for (std::size_t i = 0; i < temporal.size(); ++i) {
+        const Verdict verdict = Judge(temporal[i], exploration);
+        all = all && verdict.good;
+        std::fprintf(out, "  %-6s %s\n", verdict.good ? "holds" : "FAILS",
+                     builtins_over_time[i].description.c_str());
+        std::fputs("         ", out);
+        Print_Text(out, fd, temporal[i], verdict, exploration, "       ");
+        if (first_script.empty() && !verdict.good && !verdict.evidence.empty()) {
+            first_script = Script_Of(verdict.evidence[0]);
+        }
+    }
     return all;
 }
 

@@ -10,12 +10,28 @@
 
 #include "check/explore.h"
 #include "check/expression.h"
+#include "check/temporal.h"
 
-// A property as the user wrote it.
-struct Property_Text {
-    bool always; // --always; else --reach
+// The five forms of question.
+enum class Query { ALWAYS, REACH, INEVITABLE, FOREVER, LEADS_TO };
+// As the command line and the JSON name them: "always" to "leads-to".
+const char* Query_Name(Query query);
+
+// A question as the user wrote it, and what it was parsed to.
+struct Question {
+    Query query;
     std::string condition;
+    std::size_t property = 0;  // always and reach: its index in the exploration's evidence
+    Temporal_Query temporal{}; // the others
+    long max_ticks = -1;       // a built-in's bound on the most ticks, or -1 for none
 };
+
+// Parses the question's condition (P --> Q for a leads-to) with the keys
+// that may be pressed; false, with the error said on `errors`.
+bool Parse_Question(std::FILE* errors, Question& question, unsigned keys);
+
+// Parses a --keys SET, such as ".ae"; false, with the error said on `errors`.
+bool Parse_Keys(std::FILE* errors, std::string_view set, unsigned& keys);
 
 // The default report's properties, all of the `always` kind, with the
 // oven's own limits written in.
@@ -34,17 +50,28 @@ std::string Readable_Script(std::string_view script);
 void Print_Expression_Error(std::FILE* to, const char* option, std::string_view condition,
                             const Expression_Error& error);
 
-// The answer to each property, with its evidence script and the trace line
-// of the script's last tick as mwc-replay --trace prints it. `out` writes to
-// `fd`. Returns whether every `always` holds and every `reach` is met;
-// `first_script` is the first evidence script shown, or empty.
-bool Print_Answers(std::FILE* out, int fd, const std::vector<Property_Text>& properties,
-                   const Exploration& exploration, std::string& first_script);
+// The answer to each question, with its evidence scripts; for always and
+// reach, the trace line of the script's last tick as mwc-replay --trace
+// prints it. Or as JSON, one object per line. `out` writes to `fd`. Returns
+// whether every question holds or is met; `first_script` is the first
+// evidence shown (a lasso goes round its loop three times), or empty.
+bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& questions,
+                   const Exploration& exploration, bool json, std::string& first_script);
 
-// The default report, from an exploration of Builtin_Properties() in order.
-// Returns whether every built-in property holds.
+// The built-in questions over time, with the keys and bounds they need.
+struct Builtin_Temporal {
+    std::string description;
+    std::string condition; // P --> Q
+    unsigned keys;
+    long max_ticks; // on the most ticks, or -1
+};
+const std::vector<Builtin_Temporal>& Builtin_Temporal_Properties();
+
+// The default report, from an exploration of Builtin_Properties() in order,
+// and the answers to the built-in questions over time. Returns whether
+// every built-in property holds.
 bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration,
-                          std::string& first_script);
+                          const std::vector<Question>& temporal, std::string& first_script);
 
 // The controller's states and the transitions found, each labelled with the
 // inputs that take it: a Mermaid stateDiagram-v2, or Graphviz's dot.

@@ -110,7 +110,8 @@ TEST(Check, BadConditionsSayWhatAndWhere)
     const struct {
         const char* condition;
         const char* message;
-        std::size_t column; // of the mark under the condition
+        std::size_t column;              // of the mark under the condition
+        const char* option = "--always"; // that gives it
     } cases[] = {
         {"dor and start", "unknown name", 0},
         {"time <", "a value is missing at the end", 6},
@@ -131,14 +132,21 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         {deep_parentheses.c_str(), "nested too deep", 33},
         {deep_nots.c_str(), "nested too deep", 33},
         {deep_implies.c_str(), "nested too deep", 33},
+        // Over time: either side of the arrow, and the keys.
+        {"start", "a leads-to is written P --> Q", 5, "--leads-to"},
+        {"start --> Door", "fields are written in lower case", 10, "--leads-to"},
+        {"start --> door --> light", "a leads-to has one '-->'", 15, "--leads-to"},
+        {"not --> door", "a value is missing at the end", 4, "--leads-to"},
+        {".aq", "keys are '.' for no key and a to f", 2, "--keys"},
     };
     for (const auto& row : cases) {
-        const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, {"--always", row.condition});
+        const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, {row.option, row.condition});
         EXPECT_EQ(Exit_Status(run), 2) << row.condition;
         EXPECT_EQ(run.output, "") << row.condition;
         const std::string condition = row.condition;
-        const std::string quoted =
-            condition.size() <= QUOTED_SIZE ? "'" + condition + "': " : "...': ";
+        const std::string quoted = condition.size() <= QUOTED_SIZE
+                                       ? std::string(row.option) + " '" + condition + "': "
+                                       : "...': ";
         EXPECT_NE(run.errors.find(quoted + row.message), std::string::npos) << run.errors;
         EXPECT_EQ(Line(run.errors, 3).find('^'), row.column + 2) << run.errors;
     }
@@ -229,4 +237,79 @@ TEST(Check, TheReadmesFiguresAreTheReports)
     EXPECT_EQ(number(told[1]), counts[1].str()) << "configurations";
     EXPECT_EQ(number(told[2]), counts[2].str()) << "transitions";
     EXPECT_EQ(number(told[3]), rest[1].str()) << "the longest way to rest";
+}
+
+// The answer to one question, from its JSON line.
+struct Json_Answer {
+    std::string verdict;
+    std::string fewest;
+    std::string most;
+    std::string script; // of the first evidence
+    std::string loop;
+    std::size_t at = 0;
+};
+Json_Answer Ask(const std::vector<std::string>& arguments, const char* path)
+{
+    std::vector<std::string> command = arguments;
+    command.insert(command.end(), {"--json", "--script", path});
+    const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, command);
+    std::smatch found;
+    const std::regex answer("\"verdict\":\"([a-z ]+)\",\"fewest\":([0-9a-z]+),\"most\":([0-9a-z]+),"
+                            "\"evidence\":\\[\\{\"role\":\"[a-z]+\",\"script\":\"([.a-f]*)\","
+                            "\"loop\":\"?([.a-f]*|null)\"?,\"at\":([0-9]+|null)");
+    EXPECT_TRUE(std::regex_search(run.output, found, answer)) << run.output << run.errors;
+    return {found[1],
+            found[2],
+            found[3],
+            found[4],
+            found[5] == "null" ? "" : found[5].str(),
+            found[6] == "null" ? 0 : std::stoul(found[6])};
+}
+
+TEST(Check, QuestionsOverTimeAnswerWithScriptsThatReplay)
+{
+    char path[] = "/tmp/mwc-check-lasso-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const auto trace = [&path](std::size_t tick, const char* field) {
+        const Mwc_Run replay = Run_Tool(MWC_REPLAY_PATH, {"--trace", path});
+        const std::string line = Line(replay.output, tick);
+        const std::size_t at = line.find(std::string("\"") + field + "\":");
+        return at == std::string::npos ? line : line.substr(at, line.find_first_of(",}", at) - at);
+    };
+
+    // With no key after its start, a 10 s cooking's buzzer is exactly 102
+    // ticks after the e tick; the light follows a start within a tick.
+    const Json_Answer buzzer =
+        Ask({"--keys", ".", "--leads-to",
+             "time_mode and key = 'e' and state = Starting and time = 10 --> buzzer"},
+            path);
+    EXPECT_EQ(buzzer.verdict, "holds");
+    EXPECT_EQ(buzzer.fewest, "102");
+    EXPECT_EQ(buzzer.most, "102");
+    EXPECT_EQ(buzzer.script, Script({"a.e", std::string(102, '.')}));
+    EXPECT_EQ(trace(buzzer.at, "state_name"), "\"state_name\":\"Starting\"");
+    EXPECT_EQ(trace(buzzer.at + 102, "buzzer"), "\"buzzer\":true");
+    const Json_Answer light = Ask({"--leads-to", "start --> light"}, path);
+    EXPECT_EQ(light.verdict + light.fewest + light.most, "holds01");
+
+    // Pressing keys, a start need not lead to the buzzer: a cancel and a
+    // new start go round for ever. The script goes round three times.
+    const Json_Answer round = Ask({"--leads-to", "start --> buzzer"}, path);
+    EXPECT_EQ(round.verdict, "fails");
+    ASSERT_FALSE(round.loop.empty());
+    EXPECT_EQ(Read_File(path), round.script + round.loop + round.loop + round.loop);
+    const Mwc_Run replay = Run_Tool(MWC_REPLAY_PATH, {"--trace", path});
+    for (std::size_t tick = round.script.size() + 1; tick <= Read_File(path).size(); ++tick) {
+        EXPECT_EQ(Line(replay.output, tick).find("\"buzzer\":true"), std::string::npos) << tick;
+        if (tick > round.script.size() + round.loop.size()) {
+            std::string now = Line(replay.output, tick);
+            std::string before = Line(replay.output, tick - round.loop.size());
+            now.erase(0, now.find(','));
+            before.erase(0, before.find(','));
+            EXPECT_EQ(now, before) << "the loop repeats, tick " << tick;
+        }
+    }
+    unlink(path);
 }

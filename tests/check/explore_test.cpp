@@ -119,7 +119,7 @@ std::tuple<bool, std::string, std::string> Report(const Exploration& exploration
 {
     std::FILE* file = std::tmpfile();
     std::string first_script;
-    const bool all = Print_Default_Report(file, fileno(file), exploration, first_script);
+    const bool all = Print_Default_Report(file, fileno(file), exploration, {}, first_script);
     std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
     std::rewind(file);
     text.resize(std::fread(text.data(), 1, text.size(), file));

@@ -1,7 +1,8 @@
-// Arbitrary text as a condition of mwc-check, as typed on a command line.
-// A text that does not parse must say why and point inside the text. One
-// that does must evaluate on any trace line, and must parse again inside
-// "not (...)" to the opposite answer: grouping changes nothing else.
+// Arbitrary text as a condition of mwc-check, as typed on a command line,
+// and as a leads-to, P --> Q. A text that does not parse must say why and
+// point inside the text. One that does must evaluate on any trace line, and
+// must parse again inside "not (...)" to the opposite answer: grouping
+// changes nothing else.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Expression expression;
     Expression_Error error;
+    // As a leads-to too: an error inside the text, or two conditions.
+    Expression from;
+    if (!Parse_Leads_To(text, from, expression, error) &&
+        (error.message.empty() || error.offset > text.size() ||
+         error.length > text.size() - error.offset)) {
+        Fail("a leads-to error without a message or outside the text", text);
+    }
     if (!Parse_Expression(text, expression, error)) {
         if (error.message.empty()) {
             Fail("an error without a message", text);

@@ -1,0 +1,49 @@
+// Questions over time, on the graph of never-ending scripts: every tick
+// takes no key or one of a to f (q would end the script). Each answer comes
+// with evidence that replays, and with the number of ticks it takes: the
+// line after a line is one tick later.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "check/explore.h"
+#include "check/expression.h"
+
+enum class Temporal_Kind {
+    INEVITABLE, // on every never-ending script, some line satisfies the condition
+    FOREVER,    // on some never-ending script, every line from tick 1 does
+    LEADS_TO,   // after every line with P, Q on that line or a later one
+};
+
+// Which of the STEP_INPUTS may be pressed, a bit each: in the whole script
+// for inevitable and forever, in the continuations after P for leads-to.
+constexpr unsigned ALL_STEP_INPUTS = (1U << STEP_INPUTS) - 1;
+
+struct Temporal_Query {
+    Temporal_Kind kind;
+    Expression condition; // Q for leads-to
+    Expression from;      // P, for leads-to only
+    unsigned keys = ALL_STEP_INPUTS;
+};
+
+// A script shown as evidence. A lasso goes round `loop` for ever after
+// `script`; `at` is the tick of the P line of a leads-to, or 0.
+struct Temporal_Evidence {
+    const char* role; // "counterexample", "witness", "fewest" or "most"
+    std::string script;
+    std::string loop;
+    bool lasso = false;
+    long at = 0;
+};
+
+struct Temporal_Answer {
+    bool holds = false;   // holds, or for forever: met
+    bool bounded = false; // fewest and most are known
+    long fewest = 0;
+    long most = 0;
+    std::vector<Temporal_Evidence> evidence;
+};
+
+// Answers `query` from a complete exploration.
+Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& query);
