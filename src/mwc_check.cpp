@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <getopt.h>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -27,7 +28,7 @@ constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 constexpr char USAGE[] =
     "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--inevitable EXPR]...\n"
     "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']... [--keys SET]\n"
-    "                 [--graph[=mermaid|dot]] [--json] [--script FILE]\n"
+    "                 [--graph[=mermaid|dot|json]] [--json] [--script FILE]\n"
     "                 [--max-configurations N]\n";
 // Exit status when the exploration stopped at its limit: no answer is known.
 constexpr int EXIT_LIMIT = 3;
@@ -51,7 +52,8 @@ constexpr char HELP[] =
     "\n"
     "      --json          one JSON object per line, one per question\n"
     "      --graph[=FORMAT]  print the controller's states and the transitions\n"
-    "                      found, as Mermaid (the default) or dot\n"
+    "                      found, with their guards, as Mermaid (the default),\n"
+    "                      dot or json\n"
     "      --script FILE   write the first evidence script to FILE, one byte per\n"
     "                      tick and '.' for no key, for mwc-replay and mwc; a\n"
     "                      loop is written three times\n"
@@ -131,7 +133,7 @@ int main(int argc, char** argv)
 {
     std::vector<Question> questions;
     bool graph = false;
-    bool dot = false;
+    Graph_Format format = Graph_Format::MERMAID;
     bool json = false;
     const char* script_path = nullptr;
     const char* keys_set = nullptr;
@@ -184,14 +186,19 @@ int main(int argc, char** argv)
         case KEYS:
             keys_set = optarg;
             break;
-        case GRAPH:
+        case GRAPH: {
             graph = true;
-            dot = optarg != nullptr && std::strcmp(optarg, "dot") == 0;
-            if (optarg != nullptr && !dot && std::strcmp(optarg, "mermaid") != 0) {
-                std::fprintf(stderr, "%s: --graph is mermaid or dot, not '%s'\n", PROGRAM, optarg);
+            const std::string_view name = optarg == nullptr ? "mermaid" : optarg;
+            format = name == "dot"    ? Graph_Format::DOT
+                     : name == "json" ? Graph_Format::JSON
+                                      : Graph_Format::MERMAID;
+            if (format == Graph_Format::MERMAID && name != "mermaid") {
+                std::fprintf(stderr, "%s: --graph is mermaid, dot or json, not '%s'\n", PROGRAM,
+                             optarg);
                 return Bad_Usage(PROGRAM, USAGE);
             }
             break;
+        }
         case JSON:
             json = true;
             break;
@@ -300,7 +307,7 @@ int main(int argc, char** argv)
     }
     if (graph) {
         std::fputs(questions.empty() ? "" : "\n", out);
-        Print_Graph(out, exploration, dot);
+        all = Print_Graph(out, exploration, format) && all;
     }
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     if (!written) {

@@ -272,6 +272,10 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     };
     std::vector<char> holds;
     std::size_t undecided = properties.size();
+    Index_Table known_before;
+    const auto same_before = [&result](std::uint32_t a, std::uint32_t b) {
+        return result.before_lines[a] == result.before_lines[b];
+    };
     // A change to the controller can make a field grow without end, and the
     // configurations with it: watch how far each field reaches.
     constexpr double UNSEEN = std::numeric_limits<double>::infinity();
@@ -292,11 +296,25 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             result.growing = Growing(halfway, extremes);
             break;
         }
+        {
+            const Oven_Configuration& c = configurations[at];
+            Restore_Configuration(c);
+            result.before_lines.push_back(
+                Line_Of({NONE, c.door, c.light.enable, c.controller.state, false, false}));
+            const auto [before, added_before] = known_before.Insert(
+                Hash_Line(result.before_lines.back(), false),
+                static_cast<std::uint32_t>(result.before_lines.size() - 1), same_before);
+            if (!added_before) {
+                result.before_lines.pop_back();
+            }
+            result.before_of.push_back(before);
+        }
         for (std::size_t input = 0; input < INPUTS.size(); ++input) {
             const signed char key = INPUTS[input];
             Restore_Configuration(configurations[at]);
             const Tick_Record record = Replay_Tick(key);
             ++result.transitions;
+            result.moved_to.push_back(static_cast<unsigned char>(record.state));
 
             const int from = configurations[at].controller.state;
             result.moves[static_cast<std::size_t>(from)][static_cast<std::size_t>(record.state)] |=

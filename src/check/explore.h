@@ -83,6 +83,13 @@ struct Exploration {
     // script byte `reached_by` (none for start-up).
     std::vector<std::uint32_t> parent;
     std::vector<char> reached_by;
+    // For the guards of the graph: each configuration as a trace line shows
+    // it before a tick (before_lines[before_of[c]]: the door, the light as
+    // last drawn, the record, the state), and the state that each input,
+    // q too, takes it to (moved_to[c * INPUT_COUNT + input]).
+    std::vector<std::uint32_t> before_of;
+    std::vector<Trace_Line> before_lines;
+    std::vector<unsigned char> moved_to;
 };
 
 // The shortest script to configuration `c`, one byte per tick.

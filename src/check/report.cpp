@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "check/guards.h"
 #include "oven/controller.h"
 #include "oven/oven.h"
 #include "replay/replay.h"
@@ -490,8 +491,38 @@ bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration
     return all;
 }
 
-void Print_Graph(std::FILE* out, const Exploration& exploration, bool dot)
+bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format format)
 {
+    const Guarded_Graph graph = Find_Guards(exploration);
+    if (!graph.exact) {
+        std::fprintf(stderr, "mwc-check: the guards found are not exact: %s\n",
+                     graph.fault.c_str());
+        return false;
+    }
+    if (format == Graph_Format::JSON) {
+        std::string json = "{\"states\":[";
+        for (int state = Wait_Input; state <= Finished; ++state) {
+            json += (state == Wait_Input ? "" : ",") + Json_String(State_Name(state));
+        }
+        json += "],\"transitions\":[";
+        for (std::size_t m = 0; m < graph.moves.size(); ++m) {
+            const Guarded_Move& move = graph.moves[m];
+            json += (m == 0 ? "{" : ",{") + std::string("\"from\":") +
+                    Json_String(State_Name(move.from)) +
+                    ",\"to\":" + Json_String(State_Name(move.to)) + ",\"inputs\":[";
+            bool first = true;
+            for (int input = 0; input < INPUT_COUNT; ++input) {
+                if ((move.inputs >> input & 1U) != 0) {
+                    json += (first ? "" : ",") + Json_String(std::string(1, Script_Byte(input)));
+                    first = false;
+                }
+            }
+            json += "],\"guard\":" + (move.guard.empty() ? "null" : Json_String(move.guard)) + "}";
+        }
+        std::fprintf(out, "%s]}\n", json.c_str());
+        return true;
+    }
+    const bool dot = format == Graph_Format::DOT;
     std::fputs(dot ? "digraph controller {\n"
                      "    node [shape=box, style=rounded];\n"
                      "    start [shape=point, label=\"\"];\n"
@@ -499,19 +530,16 @@ void Print_Graph(std::FILE* out, const Exploration& exploration, bool dot)
                    : "stateDiagram-v2\n"
                      "    [*] --> Wait_Input\n",
                out);
-    for (int from = Wait_Input; from <= Finished; ++from) {
-        for (int to = Wait_Input; to <= Finished; ++to) {
-            const unsigned inputs =
-                exploration.moves[static_cast<std::size_t>(from)][static_cast<std::size_t>(to)];
-            if (inputs == 0) {
-                continue;
-            }
-            const std::string label = Inputs_Label(inputs);
-            std::fprintf(out, dot ? "    %s -> %s [label=\"%s\"];\n" : "    %s --> %s: %s\n",
-                         State_Name(from), State_Name(to), label.c_str());
+    for (const Guarded_Move& move : graph.moves) {
+        std::string label = Inputs_Label(move.inputs);
+        if (!move.guard.empty()) {
+            label += " [" + move.guard + "]";
         }
+        std::fprintf(out, dot ? "    %s -> %s [label=\"%s\"];\n" : "    %s --> %s: %s\n",
+                     State_Name(move.from), State_Name(move.to), label.c_str());
     }
     if (dot) {
         std::fputs("}\n", out);
     }
+    return true;
 }

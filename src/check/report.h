@@ -74,5 +74,9 @@ bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration
                           const std::vector<Question>& temporal, std::string& first_script);
 
 // The controller's states and the transitions found, each labelled with the
-// inputs that take it: a Mermaid stateDiagram-v2, or Graphviz's dot.
-void Print_Graph(std::FILE* out, const Exploration& exploration, bool dot);
+// inputs that take it and, where one input goes more than one way from a
+// state, the guard in square brackets: a Mermaid stateDiagram-v2,
+// Graphviz's dot, or one JSON object. False, said on standard error, when
+// the guards found are not exact on every configuration.
+enum class Graph_Format { MERMAID, DOT, JSON };
+bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format format);

@@ -175,7 +175,8 @@ TEST(Check, UsageAndExitStatuses)
     } cases[] = {
         {{"--help"}, 0, ""},
         {{"--version"}, 0, ""},
-        {{"--graph=svg"}, 2, "--graph is mermaid or dot, not 'svg'"},
+        {{"--graph=svg"}, 2, "--graph is mermaid, dot or json, not 'svg'"},
+        {{"--graph=json"}, 0, ""},
         {{"extra"}, 2, "extra operand 'extra'"},
         {{"--bogus"}, 2, "unrecognized option '--bogus'"},
         {{"--max-configurations", "0"}, 2, "--max-configurations is a number from 1"},
@@ -222,7 +223,7 @@ TEST(Check, TheReadmesFiguresAreTheReports)
     const std::string readme = Read_File(README_PATH);
     std::smatch told;
     ASSERT_TRUE(std::regex_search(readme, told,
-                                  std::regex("The oven has ([0-9,]+)\\s+configurations and "
+                                  std::regex("The oven has\\s+([0-9,]+)\\s+configurations and "
                                              "([0-9,]+)\\s+transitions[^.]*within ([0-9,]+)\\s+"
                                              "ticks")))
         << "the README gives the oven's figures";

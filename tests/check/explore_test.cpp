@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check/explore.h"
+#include "check/guards.h"
 #include "check/report.h"
 
 namespace
@@ -186,4 +187,27 @@ TEST(Explore, EveryBoundOfTheBuiltinsIsReachedAndALimitStopsIt)
     EXPECT_FALSE(stopped.complete);
     EXPECT_LT(stopped.configurations, 1000U + INPUT_COUNT);
     EXPECT_NE(stopped.growing, "") << "the oven's fields are still widening that early";
+}
+
+TEST(Explore, TheGuardsFoundAreExactAndAWrongOneIsCaught)
+{
+    const Exploration exploration = Without_Frames([] { return Explore({}); });
+    const Guarded_Graph graph = Find_Guards(exploration);
+    ASSERT_TRUE(graph.exact) << graph.fault;
+    constexpr unsigned KEY_A = 1U << 1; // INPUTS[1]
+    std::vector<Guarded_Move> wrong = graph.moves;
+    std::size_t short_moves = 0;
+    for (Guarded_Move& move : wrong) {
+        if (move.from == Wait_Input && move.to == Add_Short) {
+            EXPECT_EQ(move.inputs, KEY_A);
+            EXPECT_EQ(move.guard, "mode = 0") << "the shortest exact guard";
+            move.guard = "mode = 1";
+            ++short_moves;
+        }
+    }
+    ASSERT_EQ(short_moves, 1U);
+    EXPECT_NE(Check_Guards(exploration, wrong), "") << "a wrong guard";
+    wrong.pop_back();
+    EXPECT_NE(Check_Guards(exploration, wrong), "") << "a move left out";
+    EXPECT_EQ(Check_Guards(exploration, graph.moves), "");
 }
