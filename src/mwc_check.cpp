@@ -270,16 +270,17 @@ int main(int argc, char** argv)
         return EXIT_USAGE;
     }
 
-    // The tick draws its frames on standard output: they go nowhere, in
-    // large writes, and the answers go where standard output went.
+    // The tick draws its frames on standard output, and none is wanted:
+    // standard output becomes a stream that takes no writes, so each of
+    // the panel's printf and puts fails at once, before any formatting,
+    // and the tick goes on as it does when a write fails. The answers go
+    // where standard output went.
     const int out_fd = dup(STDOUT_FILENO);
     std::FILE* const out = out_fd < 0 ? nullptr : fdopen(out_fd, "w");
-    if (out == nullptr || std::freopen("/dev/null", "w", stdout) == nullptr) {
+    if (out == nullptr || std::freopen("/dev/null", "r", stdout) == nullptr) {
         std::fprintf(stderr, "%s: cannot set up the output: %s\n", PROGRAM, std::strerror(errno));
         return EXIT_FAILURE;
     }
-    static char frames_buffer[1 << 16];
-    std::setvbuf(stdout, frames_buffer, _IOFBF, sizeof frames_buffer);
 
     const Exploration exploration = Explore(properties, max_configurations);
     if (!exploration.complete) {

@@ -119,6 +119,27 @@ class Index_Table
     }
 };
 
+// What a trace line is read from: the oven's record after the tick, and
+// the tick's own.
+struct Line_Source {
+    Oven_Data record;
+    Tick_Record tick;
+    bool operator==(const Line_Source& other) const
+    {
+        const Tick_Record& a = tick;
+        const Tick_Record& b = other.tick;
+        return record == other.record && a.key == b.key && a.door == b.door && a.light == b.light &&
+               a.state == b.state && a.buzzer == b.buzzer && a.taken == b.taken;
+    }
+};
+std::uint64_t Hash_Source(const Line_Source& source)
+{
+    const Tick_Record& t = source.tick;
+    const unsigned flags = (t.door ? 1U : 0U) | (t.light ? 2U : 0U) | (t.buzzer ? 4U : 0U) |
+                           (t.taken ? 8U : 0U) | static_cast<unsigned char>(t.key) << 4U;
+    return Mix(Mix(Hash_Record(source.record), static_cast<std::uint32_t>(t.state)), flags);
+}
+
 // Lines repeat a great deal, so each property is evaluated once per
 // distinct line. The panel-and-record part of a line leaves out what the
 // tick was given or did: its key, and whether it was taken or buzzed.
@@ -258,6 +279,8 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     nodes.reserve(EXPECTED);
     result.next.reserve(EXPECTED * STEP_INPUTS);
     result.line_of.reserve(EXPECTED * STEP_INPUTS);
+    result.moved_to.reserve(EXPECTED * INPUT_COUNT);
+    result.before_of.reserve(EXPECTED);
     const auto same_configuration = [&configurations](std::uint32_t a, std::uint32_t b) {
         return configurations[a] == configurations[b];
     };
@@ -266,9 +289,13 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     // Each distinct line met, and its properties' values: entry
     // `line * properties.size() + property` of `holds`.
     std::vector<Trace_Line> lines;
+    std::vector<Line_Source> line_sources;          // of each line, by the same index
+    constexpr std::size_t EXPECTED_LINES = 1 << 17; // about 113,000 today
+    lines.reserve(EXPECTED_LINES);
+    line_sources.reserve(EXPECTED_LINES);
     Index_Table known_lines;
-    const auto same_line = [&lines](std::uint32_t a, std::uint32_t b) {
-        return lines[a] == lines[b];
+    const auto same_source = [&line_sources](std::uint32_t a, std::uint32_t b) {
+        return line_sources[a] == line_sources[b];
     };
     std::vector<char> holds;
     std::size_t undecided = properties.size();
@@ -327,13 +354,16 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
                 reached = script();
             }
 
-            lines.push_back(Line_Of(record));
-            const auto [line, added_line] =
-                known_lines.Insert(Hash_Line(lines.back(), false),
-                                   static_cast<std::uint32_t>(lines.size() - 1), same_line);
+            // A line is read from the tick's record and the oven's: the
+            // pair is looked up, and only a new one is read into a line.
+            line_sources.push_back({Data_Storage, record});
+            const auto [line, added_line] = known_lines.Insert(
+                Hash_Source(line_sources.back()),
+                static_cast<std::uint32_t>(line_sources.size() - 1), same_source);
             if (!added_line) {
-                lines.pop_back();
+                line_sources.pop_back();
             } else {
+                lines.push_back(Line_Of(record));
                 Widen(extremes, lines.back());
                 for (const Property& property : properties) {
                     holds.push_back(Evaluate(property.expression, lines.back()) ? 1 : 0);
