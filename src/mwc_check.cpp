@@ -307,7 +307,7 @@ int main(int argc, char** argv)
         all = Print_Answers(out, out_fd, questions, exploration, json, first_script);
     }
     if (graph) {
-        std::fputs(questions.empty() ? "" : "\n", out);
+        std::fputs(questions.empty() || json ? "" : "\n", out);
         all = Print_Graph(out, exploration, format) && all;
     }
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;

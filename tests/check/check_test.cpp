@@ -294,6 +294,8 @@ TEST(Check, QuestionsOverTimeAnswerWithScriptsThatReplay)
     EXPECT_EQ(trace(buzzer.at + 102, "buzzer"), "\"buzzer\":true");
     const Json_Answer light = Ask({"--leads-to", "start --> light"}, path);
     EXPECT_EQ(light.verdict + light.fewest + light.most, "holds01");
+    EXPECT_EQ(trace(light.at, "start") + trace(light.at, "light"), "\"start\":true\"light\":true")
+        << "the fewest: 0 ticks, the P line lit already";
 
     // Pressing keys, a start need not lead to the buzzer: a cancel and a
     // new start go round for ever. The script goes round three times.
