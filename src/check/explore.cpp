@@ -136,7 +136,8 @@ std::uint64_t Hash_Source(const Line_Source& source)
 {
     const Tick_Record& t = source.tick;
     const unsigned flags = (t.door ? 1U : 0U) | (t.light ? 2U : 0U) | (t.buzzer ? 4U : 0U) |
-                           (t.taken ? 8U : 0U) | static_cast<unsigned char>(t.key) << 4U;
+                           (t.taken ? 8U : 0U) |
+                           static_cast<unsigned>(static_cast<unsigned char>(t.key)) << 4U;
     return Mix(Mix(Hash_Record(source.record), static_cast<std::uint32_t>(t.state)), flags);
 }
 

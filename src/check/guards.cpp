@@ -91,19 +91,29 @@ std::vector<Atom> Atoms(const std::vector<const Trace_Line*>& rows)
             continue;
         }
         std::vector<double> values;
+        values.reserve(rows.size());
         for (const Trace_Line* row : rows) {
             values.push_back((*row)[f]);
         }
         std::sort(values.begin(), values.end());
         values.erase(std::unique(values.begin(), values.end()), values.end());
+        // "name = value" and "name != value", and the same with a field.
+        const auto compared = [&name](const std::string& with) {
+            std::string equal = name;
+            std::string unequal = name;
+            equal.append(" = ").append(with);
+            unequal.append(" != ").append(with);
+            return std::pair{equal, unequal};
+        };
         for (const double value : values) {
-            add(name + " = " + Number(value), name + " != " + Number(value),
+            auto [equal, unequal] = compared(Number(value));
+            add(std::move(equal), std::move(unequal),
                 [f, value](const Trace_Line& line) { return line[f] == value; });
         }
         for (std::size_t g = f + 1; g < TRACE_FIELDS.size(); ++g) {
             if (TRACE_FIELDS[g].type == field.type && Guard_Field(TRACE_FIELDS[g])) {
-                const std::string other = TRACE_FIELDS[g].name;
-                add(name + " = " + other, name + " != " + other,
+                auto [equal, unequal] = compared(TRACE_FIELDS[g].name);
+                add(std::move(equal), std::move(unequal),
                     [f, g](const Trace_Line& line) { return line[f] == line[g]; });
             }
         }
