@@ -19,13 +19,15 @@
 #include "replay/command_line.h"
 #include "replay/replay.h"
 #include "replay/trace.h"
+#include "replay/vcd.h"
 
 namespace
 {
 
 constexpr char PROGRAM[] = "mwc-replay";
 constexpr char PROGRAM_VERSION[] = "mwc-replay " MWC_VERSION "\n";
-constexpr char USAGE[] = "Usage: mwc-replay [--trace] [SCRIPT]\n";
+constexpr char DUMP_VERSION[] = "mwc-replay " MWC_VERSION; // the dump's $version
+constexpr char USAGE[] = "Usage: mwc-replay [--trace | --vcd] [SCRIPT]\n";
 constexpr char HELP[] = "Replay a key script through the microwave oven's tick, at full speed.\n"
                         "\n"
                         "Each byte of SCRIPT is the key of one tick, as mwc takes them; with no\n"
@@ -34,6 +36,8 @@ constexpr char HELP[] = "Replay a key script through the microwave oven's tick, 
                         "without q goes on with no key until the oven is at rest again.\n"
                         "\n"
                         "      --trace    write one JSON object per tick instead of the frames\n"
+                        "      --vcd      write a Value Change Dump instead, for waveform viewers\n"
+                        "                 such as GTKWave: a time step of 100 ms per tick\n"
                         "      --help     show this help and exit\n"
                         "      --version  show the version and exit\n"
                         "\n"
@@ -130,9 +134,11 @@ int Cannot_Read()
 int main(int argc, char** argv)
 {
     bool trace = false;
-    enum { TRACE = 1, HELP_OPTION, VERSION_OPTION };
+    bool vcd = false;
+    enum { TRACE = 1, VCD, HELP_OPTION, VERSION_OPTION };
     const option options[] = {
         {"trace", no_argument, nullptr, TRACE},
+        {"vcd", no_argument, nullptr, VCD},
         {"help", no_argument, nullptr, HELP_OPTION},
         {"version", no_argument, nullptr, VERSION_OPTION},
         {nullptr, 0, nullptr, 0},
@@ -146,6 +152,9 @@ int main(int argc, char** argv)
         case TRACE:
             trace = true;
             break;
+        case VCD:
+            vcd = true;
+            break;
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
             return Print_Text(PROGRAM, HELP);
@@ -154,6 +163,10 @@ int main(int argc, char** argv)
         default: // getopt_long has said what is wrong
             return Bad_Usage(PROGRAM, USAGE);
         }
+    }
+    if (trace && vcd) {
+        std::fprintf(stderr, "%s: --trace or --vcd, not both\n", PROGRAM);
+        return Bad_Usage(PROGRAM, USAGE);
     }
     if (argc - optind > 1) {
         std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind + 1]);
@@ -177,14 +190,19 @@ int main(int argc, char** argv)
         return Cannot_Read();
     }
 
-    // With --trace the frames are still drawn, by the same tick, but
-    // nowhere: standard output takes the trace instead.
-    trace_fd = trace ? dup(STDOUT_FILENO) : -1;
-    flush_output = trace ? Flush_Trace : Flush_Frames;
-    if (trace && (trace_fd < 0 || std::freopen("/dev/null", "w", stdout) == nullptr)) {
+    // With --trace or --vcd the frames are still drawn, by the same tick,
+    // but nowhere: standard output takes the trace instead.
+    const bool traced = trace || vcd;
+    trace_fd = traced ? dup(STDOUT_FILENO) : -1;
+    flush_output = traced ? Flush_Trace : Flush_Frames;
+    if (traced && (trace_fd < 0 || std::freopen("/dev/null", "w", stdout) == nullptr)) {
         std::fprintf(stderr, "%s: cannot set up the trace: %s\n", PROGRAM, std::strerror(errno));
         return EXIT_FAILURE;
     }
+    if (vcd) {
+        Note_Write(Vcd_Begin(trace_fd, DUMP_VERSION));
+    }
+    long last_tick = 0;
 
     for (long tick = 1; write_error == 0; ++tick) {
         int byte = Next_Byte();
@@ -198,8 +216,11 @@ int main(int argc, char** argv)
         }
         const auto key = static_cast<signed char>(byte);
         const Tick_Record record = Replay_Tick(key);
+        last_tick = tick;
         if (trace) {
             Note_Write(Trace_Tick(trace_fd, tick, record));
+        } else if (vcd) {
+            Note_Write(Vcd_Tick(trace_fd, tick, record));
         } else if (std::ferror(stdout) != 0) {
             Note_Write(false); // a full device, say: no use drawing more
         }
@@ -208,14 +229,19 @@ int main(int argc, char** argv)
         }
     }
 
-    if (trace) {
+    if (vcd) {
+        Note_Write(Vcd_End(trace_fd, last_tick));
+    } else if (trace) {
         Flush_Trace();
     } else {
         reset_colour(); // as mwc ends: the terminal's colours as found
         Note_Write(std::fflush(stdout) == 0 && std::ferror(stdout) == 0);
     }
     if (write_error != 0) {
-        std::fprintf(stderr, "%s: cannot write the %s: %s\n", PROGRAM, trace ? "trace" : "frames",
+        std::fprintf(stderr, "%s: cannot write the %s: %s\n", PROGRAM,
+                     trace ? "trace"
+                     : vcd ? "waveforms"
+                           : "frames",
                      std::strerror(write_error));
         return EXIT_FAILURE;
     }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 #include "replay/fields.h"
@@ -69,6 +70,21 @@ bool Trace_Flush(int fd)
         done += static_cast<std::size_t>(n);
     }
     used = 0;
+    return true;
+}
+
+bool Trace_Write(int fd, const char* text, std::size_t size)
+{
+    while (size > 0) {
+        if (used == BUFFER_SIZE && !Trace_Flush(fd)) {
+            return false;
+        }
+        const std::size_t part = size < BUFFER_SIZE - used ? size : BUFFER_SIZE - used;
+        std::memcpy(buffer + used, text, part);
+        used += part;
+        text += part;
+        size -= part;
+    }
     return true;
 }
 

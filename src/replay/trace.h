@@ -2,6 +2,8 @@
 // tick after its controller step.
 #pragma once
 
+#include <cstddef>
+
 #include "replay/replay.h"
 
 // Appends the line of tick number `tick` (1 for the first) to the trace. The
@@ -11,3 +13,7 @@ bool Trace_Tick(int fd, long tick, const Tick_Record& record);
 
 // Writes out what the buffer holds; false when writing failed.
 bool Trace_Flush(int fd);
+
+// Appends `size` bytes of `text` to the same buffer, to go to `fd` as the
+// lines do; false when writing failed. For other forms of the trace.
+bool Trace_Write(int fd, const char* text, std::size_t size);

@@ -2,7 +2,9 @@
 // it ends, and its exits.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -156,8 +158,9 @@ TEST(Replay, ErrorsAndUsage)
         {{"/no/such/script"}, 1, false, "cannot read '/no/such/script': No such file"},
         {{"/"}, 1, false, "cannot read '/': Is a directory"},
         {{""}, 1, false, "cannot read '': No such file"},
-        {{"--bogus"}, 2, false, "Usage: mwc-replay [--trace] [SCRIPT]"},
+        {{"--bogus"}, 2, false, "Usage: mwc-replay [--trace | --vcd] [SCRIPT]"},
         {{"one", "two"}, 2, false, "extra operand 'two'"},
+        {{"--trace", "--vcd"}, 2, false, "--trace or --vcd, not both"},
         {{"--help"}, 0, true, ""},
         {{"--version"}, 0, true, ""},
     };
@@ -172,7 +175,8 @@ TEST(Replay, ErrorsAndUsage)
             EXPECT_TRUE(run.errors.starts_with("mwc-replay: ")) << "one name:\n" << run.errors;
         }
     }
-    EXPECT_TRUE(Replay({"--help"}).output.starts_with("Usage: mwc-replay [--trace] [SCRIPT]\n"));
+    EXPECT_TRUE(
+        Replay({"--help"}).output.starts_with("Usage: mwc-replay [--trace | --vcd] [SCRIPT]\n"));
     EXPECT_EQ(Replay({"--version"}).output, "mwc-replay " MWC_VERSION "\n");
 }
 
@@ -180,7 +184,7 @@ TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
 {
     // Over 4 KiB of frames or trace, and the short texts of the options.
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{}, {"--trace"}, {"--help"}, {"--version"}}) {
+         {std::vector<std::string>{}, {"--trace"}, {"--vcd"}, {"--help"}, {"--version"}}) {
         std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full",
                                             MWC_REPLAY_PATH};
         command.insert(command.end(), arguments.begin(), arguments.end());
@@ -206,4 +210,65 @@ TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
     EXPECT_LT(lseek(script, 0, SEEK_CUR), static_cast<off_t>(LONG_SCRIPT_SIZE / 4))
         << "the replay ran on after its output failed";
     close(script);
+}
+
+TEST(Replay, TheWaveformsAreTheTraceTickByTick)
+{
+    // A heating, a door refused, a cancel: every kind of variable moves.
+    const std::string script = "ca.b.fefe" + std::string(20, '.') + "e";
+    const Mwc_Run vcd = Replay({"--vcd"}, script);
+    const Mwc_Run trace = Replay({"--trace"}, script);
+    ASSERT_EQ(Exit_Status(vcd), 0) << vcd.errors;
+    std::map<char, std::string> names; // variable code → trace field
+    std::map<std::string, std::string> now;
+    std::map<std::string, std::vector<std::string>> at_tick; // the values after each tick
+    const std::size_t ticks = Field(trace.output, "tick").size();
+    std::size_t time = 0;
+    const auto note_until = [&](std::size_t end) {
+        for (; time < end && time <= ticks; ++time) {
+            for (const auto& [name, value] : now) {
+                at_tick[name].push_back(value);
+            }
+        }
+    };
+    std::istringstream lines(vcd.output);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word == "$var") {
+            std::string type, width, code, name;
+            words >> type >> width >> code >> name;
+            names[code[0]] = name;
+        } else if (word[0] == '#') {
+            note_until(std::stoul(word.substr(1)));
+        } else if (word[0] == 'b' || word[0] == 'r') {
+            std::string code;
+            words >> code;
+            const std::string value = word.substr(1);
+            now[names.at(code[0])] = word[0] == 'r' ? std::to_string(std::stod(value))
+                                                    : std::to_string(std::stoul(value, nullptr, 2));
+        } else if ((word[0] == '0' || word[0] == '1') && word.size() == 2) {
+            now[names.at(word[1])] = word.substr(0, 1);
+        }
+    }
+    note_until(ticks + 1);
+    ASSERT_EQ(names.size(), 12U) << "the trace's fields but tick, char and state_name";
+    for (const auto& [code, name] : names) {
+        const std::vector<std::string> traced = Field(trace.output, name);
+        ASSERT_EQ(at_tick[name].size(), ticks + 1) << name;
+        for (std::size_t tick = 1; tick <= ticks; ++tick) {
+            std::string expected = traced[tick - 1];
+            expected = expected == "true"    ? "1"
+                       : expected == "false" ? "0"
+                       : expected == "null"  ? "255"
+                                             : expected;
+            if (expected.find('.') != std::string::npos) {
+                expected = std::to_string(std::stod(expected));
+            }
+            EXPECT_EQ(at_tick[name][tick], expected) << name << " at tick " << tick;
+        }
+    }
+    EXPECT_EQ(at_tick["key"][0], "255") << "start-up: no key";
+    EXPECT_EQ(at_tick["state"][0], "1");
 }
