@@ -134,7 +134,7 @@ void Tree(const std::vector<Atom>& atoms, const std::vector<std::size_t>& rows, 
         if (in != 0) {
             std::string conjunction;
             for (const std::string& atom : path) {
-                conjunction += (conjunction.empty() ? "" : " and ") + atom;
+                conjunction.append(conjunction.empty() ? "" : " and ").append(atom);
             }
             paths.push_back(conjunction.empty() ? "true" : conjunction);
         }
@@ -237,12 +237,12 @@ std::string Rules(const std::vector<Atom>& atoms, const Bits& target, std::size_
             for (std::size_t w = 0; w < rows.size(); ++w) {
                 rows[w] &= atoms[best].holds[w];
             }
-            rule += (rule.empty() ? "" : " and ") + atoms[best].text;
+            rule.append(rule.empty() ? "" : " and ").append(atoms[best].text);
         }
         for (std::size_t w = 0; w < rows.size(); ++w) {
             uncovered[w] &= ~rows[w];
         }
-        rules += (rules.empty() ? "" : " or ") + (rule.empty() ? std::string("true") : rule);
+        rules.append(rules.empty() ? "" : " or ").append(rule.empty() ? "true" : rule);
     }
     return rules;
 }
@@ -280,7 +280,7 @@ std::string Guard(const std::vector<Atom>& atoms, const Bits& target, std::size_
     Tree(atoms, rows, target, path, paths);
     std::string guard;
     for (const std::string& conjunction : paths) {
-        guard += (guard.empty() ? "" : " or ") + conjunction;
+        guard.append(guard.empty() ? "" : " or ").append(conjunction);
     }
     const std::string rules = Rules(atoms, target, size);
     return !rules.empty() && rules.size() <= guard.size() ? rules : guard;
@@ -346,7 +346,7 @@ Guarded_Graph Find_Guards(const Exploration& exploration)
             }
             // Of two ways, one may read better as "not" the other.
             for (std::size_t t = 0; distinct.size() == 2 && t < 2; ++t) {
-                const std::string negated = "not (" + guard[1 - t] + ")";
+                const std::string negated = std::string("not (").append(guard[1 - t]).append(")");
                 if (negated.size() < guard[t].size()) {
                     guard[t] = negated;
                     break;
