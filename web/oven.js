@@ -8,6 +8,15 @@
 
 const TICK_MS = 100;
 const TRACE_LINES = 12;        // shown under the diagram
+const TIMELINE_TICKS = 100;    // kept on the timeline
+const DROPPED_MS = 600;        // how long a dropped key's button shows it
+const MAX_TIME_S = 600;        // the timeline's scale: the most the time keys set
+const MAX_TEMP_C = 90;         // ... and the highest target
+const IDLE_TICK = ".";         // a tick without a key, in a key script
+const QUIT = "q";
+// What the food modes' names on the panel mean, by mode number.
+const MODE_MEANINGS = ["manual", "rice cake", "rice porridge", "cooked rice", "soup or stew",
+                       "pizza"];
 const BUZZER_TONES = 3;        // 900 Hz, 500 ms each, 500 ms apart, as in mwc
 const BUZZER_HZ = 900;
 const BUZZER_TONE_S = 0.5;
@@ -21,16 +30,19 @@ const COLOUR = /\x1b\[[0-9;]*m/g;
 const page = {};               // the elements, by id
 let tick = null;               // the module's tick
 let memory = null;
+let compiled = null;           // oven.wasm, compiled once; each reset is a new instance
 const written = {[FRAMES_OUT]: [], [TRACE_OUT]: []};
 const decoder = new TextDecoder();
 
 const queue = [];              // keys pressed, one per tick
+const pending = [];            // a loaded script's keys, one per tick, to run from start-up
 const script = [];             // every tick's key so far, for the download
 const traceLines = [];
 let running = true;
 let speed = 1;
 let timer = null;
 let audio = null;
+let lastState = "Wait_Input";  // the state before the tick, as at start-up
 
 // --- WASI: just what the C library's output needs -------------------------
 
@@ -85,17 +97,22 @@ function take(fd) {
 // --- One tick ----------------------------------------------------------------
 
 function runTick() {
-  const key = queue.length > 0 ? queue.shift() : NO_KEY;
-  script.push(key === NO_KEY ? "." : key);
+  const scripted = pending.length > 0;
+  let key = scripted ? pending.shift() : queue.length > 0 ? queue.shift() : NO_KEY;
+  key = key === IDLE_TICK ? NO_KEY : key;
+  script.push(key === NO_KEY ? IDLE_TICK : key);
   tick(key === NO_KEY ? NO_KEY : key.charCodeAt(0));
   const frame = take(FRAMES_OUT).split("\n");
   const line = take(TRACE_OUT).trim();
   const trace = JSON.parse(line);
-  show(frame, trace, line);
+  show(frame, trace, line, key);
+  if (key === QUIT || (scripted && pending.length === 0)) {
+    setRunning(false); // as mwc ends on q; a script's last tick pauses the page
+  }
   return trace;
 }
 
-function show(frame, trace, line) {
+function show(frame, trace, line, key) {
   const panel = frame.slice(0, 3).map((text) => text.replace(COLOUR, "")).join("\n");
   if (page.panel.textContent !== panel) {
     page.panel.textContent = panel;
@@ -108,16 +125,76 @@ function show(frame, trace, line) {
   page.door.setAttribute("aria-label", trace.door ? "The door is open" : "The door is shut");
   page.tick.textContent = String(trace.tick);
   if (page.state.textContent !== trace.state_name) {
-    page.state.textContent = trace.state_name;
+    page.state.textContent = trace.state_name; // a live region: only state changes are said
     for (const node of page.diagram.querySelectorAll("g.node")) {
       const title = node.querySelector("title");
       node.classList.toggle("active", title !== null && title.textContent === trace.state_name);
     }
   }
+  // The transition just taken: Graphviz titles each edge "From->To".
+  const taken = `${lastState}->${trace.state_name}`;
+  for (const edge of page.diagram.querySelectorAll("g.edge")) {
+    const title = edge.querySelector("title");
+    edge.classList.toggle("taken", title !== null && title.textContent === taken);
+  }
+  lastState = trace.state_name;
+  page.modeMeaning.textContent =
+      `Mode ${String(trace.mode).padStart(2, "0")}: ${MODE_MEANINGS[trace.mode] ?? ""}`;
+  if (key !== NO_KEY && !trace.taken) {
+    flashDropped(key);
+  }
+  addToTimeline(trace, line, key);
   traceLines.push(line);
   traceLines.splice(0, Math.max(0, traceLines.length - TRACE_LINES));
   page.trace.textContent = traceLines.join("\n");
   showWaiting();
+}
+
+function flashDropped(key) {
+  const button = document.getElementById(`key-${key}`);
+  if (button !== null) {
+    button.classList.add("dropped");
+    setTimeout(() => button.classList.remove("dropped"), DROPPED_MS);
+  }
+}
+
+// One column per tick, the newest last: the state as a band, the time or
+// the temperatures as a line, the door, light and buzzer lanes, the key.
+function addToTimeline(trace, line, key) {
+  const column = document.createElement("div");
+  column.className = "column";
+  Object.assign(column.dataset, {
+    tick: String(trace.tick),
+    state: trace.state_name,
+    key: key === NO_KEY ? IDLE_TICK : key,
+    taken: String(trace.taken),
+    buzzer: String(trace.buzzer),
+  });
+  column.title = line;
+  const lane = (name, on) => {
+    const cell = document.createElement("span");
+    cell.className = `lane ${name}${on ? " on" : ""}`;
+    column.append(cell);
+    return cell;
+  };
+  lane("band", false);
+  const level = lane("level", false);
+  if (trace.time_mode) {
+    level.style.setProperty("--value", String(trace.time / MAX_TIME_S));
+  } else {
+    level.style.setProperty("--value", String(trace.cur_temp / MAX_TEMP_C));
+    level.style.setProperty("--target", String(trace.set_temp / MAX_TEMP_C));
+    level.classList.add("temperature");
+  }
+  lane("door", trace.door);
+  lane("light", trace.light);
+  lane("buzz", trace.buzzer);
+  const pressed = lane("key", key !== NO_KEY);
+  pressed.textContent = key === NO_KEY ? "" : key;
+  page.timeline.append(column);
+  while (page.timeline.childElementCount > TIMELINE_TICKS) {
+    page.timeline.firstElementChild.remove();
+  }
 }
 
 function showWaiting() {
@@ -132,7 +209,7 @@ function showWaiting() {
 function loop() {
   timer = null;
   const perCall = Math.max(1, speed / 10);
-  for (let i = 0; i < perCall; i++) {
+  for (let i = 0; i < perCall && running; i++) {
     if (runTick().buzzer) {
       buzz();
       schedule(BUZZER_MS);
@@ -187,6 +264,10 @@ function showSound() {
 }
 
 function buzz() {
+  page.buzzer.hidden = false; // for as long as the buzzer holds the tick
+  setTimeout(() => {
+    page.buzzer.hidden = true;
+  }, BUZZER_MS);
   if (audio === null || audio.state !== "running") {
     return;
   }
@@ -215,7 +296,10 @@ function press(key) {
 }
 
 function download() {
-  const file = new Blob([script.join("")], {type: "application/octet-stream"});
+  // The final q ends mwc and mwc-replay where the session stands.
+  const keys = script.join("");
+  const file = new Blob([keys.endsWith(QUIT) ? keys : keys + QUIT],
+                        {type: "application/octet-stream"});
   const link = document.createElement("a");
   link.href = URL.createObjectURL(file);
   link.download = "oven.keys";
@@ -225,16 +309,85 @@ function download() {
   setTimeout(() => URL.revokeObjectURL(link.href), 0);
 }
 
+// --- Scripts in and out, and start-up again ---------------------------------
+
+async function reset() {
+  setRunning(false);
+  const instance = await WebAssembly.instantiate(compiled, {wasi_snapshot_preview1: wasi});
+  memory = instance.exports.memory;
+  instance.exports._initialize();
+  tick = instance.exports.mwc_tick;
+  for (const list of [queue, pending, script, traceLines, written[FRAMES_OUT], written[TRACE_OUT]]) {
+    list.splice(0);
+  }
+  lastState = "Wait_Input";
+  page.timeline.replaceChildren();
+  page.panel.textContent = "";
+  page.trace.textContent = "";
+  page.tick.textContent = "0";
+  page.state.textContent = "";
+  page.modeMeaning.textContent = "";
+  for (const element of page.diagram.querySelectorAll(".active, .taken")) {
+    element.classList.remove("active", "taken");
+  }
+  showWaiting();
+}
+
+// Runs `keys` (the script alphabet: "." for no key) from start-up, one
+// byte per tick, then pauses.
+async function runScript(keys) {
+  await reset();
+  pending.push(...keys);
+  if (pending.length > 0) {
+    setRunning(true);
+  }
+}
+
+function share() {
+  const link = new URL(window.location.href);
+  link.hash = `keys=${encodeURIComponent(script.join(""))}` + (speed > 1 ? `&speed=${speed}` : "");
+  page.shareLink.href = link.href;
+  page.shareLink.textContent = link.href;
+  page.shareLink.hidden = false;
+  if (navigator.clipboard !== undefined) {
+    navigator.clipboard.writeText(link.href).catch(() => {});
+  }
+}
+
+// A script from a file or the text field; an editor's last newline is no tick.
+async function load() {
+  const file = page.loadFile.files[0];
+  const text = file !== undefined ? await file.text() : page.loadText.value;
+  await runScript(text.replace(/[\r\n]+$/, ""));
+}
+
+function fromLink() {
+  const asked = new URLSearchParams(window.location.hash.slice(1));
+  const wanted = Number(asked.get("speed"));
+  if ([...page.speed.options].some((option) => Number(option.value) === wanted)) {
+    page.speed.value = String(wanted);
+    speed = wanted;
+  }
+  return asked.get("keys");
+}
+
 function wire() {
   for (const id of ["panel", "chamber", "door", "waiting", "run", "pause", "step", "speed", "tick",
-                    "state", "sound", "diagram", "trace", "download"]) {
+                    "state", "sound", "diagram", "trace", "download", "timeline", "buzzer", "reset",
+                    "share", "alert", "load"]) {
     page[id] = document.getElementById(id);
   }
+  page.modeMeaning = document.getElementById("mode-meaning");
+  page.shareLink = document.getElementById("share-link");
+  page.loadFile = document.getElementById("load-file");
+  page.loadText = document.getElementById("load-text");
   for (const button of document.querySelectorAll("button[data-key]")) {
     button.addEventListener("click", () => press(button.dataset.key));
   }
   document.addEventListener("keydown", (event) => {
-    const typing = event.target instanceof HTMLSelectElement;
+    // The oven's keys work whatever has the focus, but for a text field.
+    const typing = event.target instanceof HTMLTextAreaElement ||
+                   (event.target instanceof HTMLInputElement && event.target.type === "text");
     if (!typing && !event.ctrlKey && !event.altKey && !event.metaKey && /^[a-f]$/.test(event.key)) {
       press(event.key);
       event.preventDefault();
@@ -253,18 +406,39 @@ function wire() {
     speed = Number(page.speed.value);
   });
   page.download.addEventListener("click", download);
+  page.share.addEventListener("click", share);
+  page.reset.addEventListener("click", reset);
+  page.load.addEventListener("click", load);
 }
 
 async function start() {
   wire();
-  const [module, diagram] = await Promise.all([
-    WebAssembly.instantiateStreaming(fetch("oven.wasm"), {wasi_snapshot_preview1: wasi}),
-    fetch("controller.svg").then((response) => response.text()),
-  ]);
-  page.diagram.innerHTML = diagram;
-  memory = module.instance.exports.memory;
-  module.instance.exports._initialize();
-  tick = module.instance.exports.mwc_tick;
+  try {
+    const [module, diagram] = await Promise.all([
+      fetch("oven.wasm").then((response) => {
+        if (!response.ok) {
+          throw new Error(`oven.wasm: ${response.status} ${response.statusText}`);
+        }
+        return WebAssembly.compileStreaming(response);
+      }),
+      fetch("controller.svg").then((response) => response.text()),
+    ]);
+    compiled = module;
+    page.diagram.innerHTML = diagram;
+  } catch (error) {
+    page.alert.textContent =
+        `The oven's WebAssembly (oven.wasm) could not be loaded (${error.message}). ` +
+        "A page opened as a file cannot load it: serve the site, for example with " +
+        "python3 -m http.server -d build/web/site 8000, and open http://localhost:8000/.";
+    page.alert.hidden = false;
+    return;
+  }
+  const keys = fromLink();
+  if (keys !== null) {
+    await runScript(keys);
+    return;
+  }
+  await reset();
   setRunning(true);
 }
 

@@ -66,12 +66,20 @@ class Page(unittest.TestCase):
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         self.browser = webdriver.Chrome(service=Service(shutil.which("chromedriver")),
                                         options=options)
-        self.browser.get(f"http://127.0.0.1:{self.server.server_port}/index.html")
-        WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("state") != "")
+        self.console_errors_expected = False
+        self.open()
+
+    def open(self, link=""):
+        """Loads the page anew (a query makes the browser load it again), with
+        `link` as its fragment; waits for the first tick."""
+        base = f"http://127.0.0.1:{self.server.server_port}"
+        self.browser.get(f"{base}/index.html?{time.monotonic_ns()}#{link}")
+        if not self.console_errors_expected:
+            WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("state") != "")
 
     def tearDown(self):
         errors = [entry for entry in self.browser.get_log("browser")
-                  if entry["level"] == "SEVERE"]
+                  if entry["level"] == "SEVERE" and not self.console_errors_expected]
         self.browser.quit()
         self.server.shutdown()
         shutil.rmtree(self.downloads)
@@ -146,8 +154,8 @@ class Page(unittest.TestCase):
         keys = pathlib.Path(self.downloads, "oven.keys")
         WebDriverWait(self.browser, WAIT_S).until(lambda b: keys.exists())
         script = keys.read_text()
-        self.assertEqual(len(script), ticks, "one byte per tick")
-        self.assertEqual(script.replace(".", ""), "de")
+        self.assertEqual(len(script), ticks + 1, "one byte per tick, and the q that ends it")
+        self.assertEqual(script.replace(".", ""), "deq")
         # mwc-replay runs the script on to rest: its first frames are the page's.
         self.assertEqual(replay(script)[ticks - 1], self.text("panel"))
         # So are its trace lines, but for the key itself: the script's "." is
@@ -157,6 +165,99 @@ class Page(unittest.TestCase):
         shown = [oven(json.loads(line)) for line in self.text("trace").splitlines()]
         replayed = [oven(line) for line in replay(script, trace=True)[ticks - len(shown):ticks]]
         self.assertEqual(shown, replayed)
+
+    def columns(self):
+        """The timeline's ticks, as their data attributes."""
+        return self.browser.execute_script(
+            "return [...document.querySelectorAll('#timeline .column')].map((c) => c.dataset)")
+
+    def wait_paused(self):
+        WebDriverWait(self.browser, WAIT_S).until(
+            lambda b: b.find_element(By.ID, "run").is_enabled())
+
+    def test_TimelineShowsEveryOneTickStateAndDroppedKey(self):
+        # a, b dropped in the tick after it, b, d, c, a, e, and the heating
+        # to its buzzer: every one-tick state, from a link, at 100x.
+        script = "ab.b.d.c.a.e" + "." * 35
+        self.open(f"keys={script}&speed=100")
+        self.wait_paused()
+        self.assertEqual(self.text("tick"), str(len(script)), "exactly the script's ticks")
+        shown = self.columns()
+        trace = replay(script, trace=True)[:len(script)]
+        self.assertEqual([(c["tick"], c["state"], c["key"], c["taken"], c["buzzer"]) for c in shown],
+                         [(str(t["tick"]), t["state_name"], script[i], str(t["taken"]).lower(),
+                           str(t["buzzer"]).lower()) for i, t in enumerate(trace)])
+        states = {c["state"] for c in shown}
+        for state in ("Add_Short", "Add_Long", "Select_Mode", "Switch_Unit", "Starting",
+                      "Finished"):
+            self.assertIn(state, states)
+        self.assertEqual(shown[1]["taken"], "false", "the b right after a is dropped")
+        taken = self.browser.find_elements(By.CSS_SELECTOR, "#diagram g.edge.taken title")
+        self.assertEqual([edge.get_attribute("textContent") for edge in taken][:1],
+                         [f"{trace[-2]['state_name']}->{trace[-1]['state_name']}"])
+
+    def test_LinkEndsOnQAndTheBuzzerShows(self):
+        # Heating to 30: the buzzer holds the tick for 2.5 s, and shows.
+        self.open("keys=c.a.e" + "." * 32 + "q&speed=100")
+        WebDriverWait(self.browser, WAIT_S).until(
+            lambda b: b.find_element(By.ID, "buzzer").is_displayed())
+        self.wait_paused()
+        self.assertEqual(self.text("tick"), str(len("c.a.e") + 32 + 1), "paused by the q")
+        WebDriverWait(self.browser, WAIT_S).until(
+            lambda b: not b.find_element(By.ID, "buzzer").is_displayed())
+        self.click("reset")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "0")
+        self.assertEqual(self.columns(), [])
+
+    def test_PhoneAndLaptopLayouts(self):
+        def measure(width, height):
+            self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+                "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+            self.browser.execute_script("window.scrollTo(0, 0)")
+            return self.browser.execute_script("""
+                const box = (e) => { const r = e.getBoundingClientRect();
+                                     return [r.left, r.top, r.right, r.bottom]; };
+                return {wide: document.documentElement.scrollWidth,
+                        panel: box(document.getElementById('panel')),
+                        keys: [...document.querySelectorAll('button[data-key]')].map(box),
+                        diagram: box(document.querySelector('#diagram svg'))};""")
+        phone = measure(390, 844)
+        if SCREENSHOT:
+            self.browser.save_screenshot(SCREENSHOT.replace(".png", "-phone.png"))
+        self.assertLessEqual(phone["wide"], 390, "no sideways scroll")
+        for left, top, right, bottom in [phone["panel"]] + phone["keys"]:
+            self.assertGreaterEqual(left, 0)
+            self.assertLessEqual(right, 390)
+        self.assertLess(phone["panel"][3], 844, "the panel on the first screen")
+        # The food modes' names render without a Korean font: the site's own.
+        faces = self.browser.execute_async_script(
+            "document.fonts.load('16px \"Panel Hangul\"', '\ub5a1')"
+            ".then((found) => arguments[0](found.length), () => arguments[0](0))")
+        self.assertGreater(faces, 0, "the panel's Korean glyphs come with the site")
+        laptop = measure(1280, 800)
+        for left, top, right, bottom in [laptop["panel"], laptop["diagram"]] + laptop["keys"]:
+            self.assertGreaterEqual(top, 0)
+            self.assertLessEqual(bottom, 800, "panel, keys and diagram on one screen")
+            self.assertLessEqual(right, 1280)
+
+    def test_AlertWithoutTheWebAssembly(self):
+        site = tempfile.mkdtemp(prefix="mwc-site-")
+        shutil.copytree(SITE, site, dirs_exist_ok=True)
+        os.remove(os.path.join(site, "oven.wasm"))
+        # A server of its own: the browser has the first one's oven.wasm cached.
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
+                                                 functools.partial(Quiet, directory=site))
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.console_errors_expected = True  # the browser logs the missing file
+        try:
+            self.browser.get(f"http://127.0.0.1:{server.server_port}/index.html")
+            alert = WebDriverWait(self.browser, WAIT_S).until(
+                lambda b: b.find_element(By.CSS_SELECTOR, "[role=alert]"))
+            WebDriverWait(self.browser, WAIT_S).until(lambda b: alert.is_displayed())
+            self.assertIn("serve the site", alert.text)
+        finally:
+            server.shutdown()
+            shutil.rmtree(site)
 
 
 if __name__ == "__main__":
