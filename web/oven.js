@@ -425,6 +425,15 @@ async function start() {
     ]);
     compiled = module;
     page.diagram.innerHTML = diagram;
+    // Each state can take the focus and says what it means, as on hover.
+    for (const node of page.diagram.querySelectorAll("g.node")) {
+      const link = node.querySelector("a");
+      const meaning = link === null ? null : link.getAttribute("xlink:title");
+      if (meaning !== null) {
+        node.setAttribute("tabindex", "0");
+        node.setAttribute("aria-label", meaning);
+      }
+    }
   } catch (error) {
     page.alert.textContent =
         `The oven's WebAssembly (oven.wasm) could not be loaded (${error.message}). ` +

@@ -547,6 +547,11 @@ bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format fo
                    : "stateDiagram-v2\n"
                      "    [*] --> Wait_Input\n",
                out);
+    // Each state says what it means when hovered, on the page.
+    for (int state = Wait_Input; dot && state <= Finished; ++state) {
+        std::fprintf(out, "    %s [tooltip=\"%s: %s\"];\n", State_Name(state), State_Name(state),
+                     State_Meaning(state));
+    }
     for (const Guarded_Move& move : graph.moves) {
         std::string label = Inputs_Label(move.inputs);
         if (!move.guard.empty()) {

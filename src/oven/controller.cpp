@@ -56,6 +56,23 @@ const char* State_Name(int number)
     return number >= Wait_Input && number <= Finished ? NAMES[number] : NAMES[0];
 }
 
+const char* State_Meaning(int number)
+{
+    constexpr const char* MEANINGS[Finished + 1] = {
+        "",
+        "idle: the only state that takes setting and start keys",
+        "the tick after key a: its key is dropped",
+        "the tick after key b: its key is dropped",
+        "the tick after key c: its key is dropped",
+        "the tick after key d: its key is dropped",
+        "the tick after a start: its key is dropped, so a second press cannot cancel",
+        "the countdown running; e cancels",
+        "the heating running; e cancels",
+        "the cooking is over; the next step sounds the buzzer",
+    };
+    return number >= Wait_Input && number <= Finished ? MEANINGS[number] : MEANINGS[0];
+}
+
 Controller_Memory Controller_Save()
 {
     return {state, TimeCount, TempCount};

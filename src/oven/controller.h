@@ -6,19 +6,24 @@
 
 // Controller states. 2 to 6 last exactly one tick, so every accepted key
 // costs two ticks: the key of the tick after it is dropped.
-constexpr int Wait_Input = 1;   // idle: the only state that takes setting and start keys
-constexpr int Add_Short = 2;    // the tick after key a
-constexpr int Add_Long = 3;     // the tick after key b
-constexpr int Switch_Unit = 4;  // the tick after key c
-constexpr int Select_Mode = 5;  // the tick after key d
-constexpr int Starting = 6;     // the tick after a start
-constexpr int Time_Cooking = 7; // countdown running
-constexpr int Temp_Cooking = 8; // heating running
-constexpr int Finished = 9;     // cooking over; the next step sounds the buzzer
+// What each means is State_Meaning's, below.
+constexpr int Wait_Input = 1;
+constexpr int Add_Short = 2;
+constexpr int Add_Long = 3;
+constexpr int Switch_Unit = 4;
+constexpr int Select_Mode = 5;
+constexpr int Starting = 6;
+constexpr int Time_Cooking = 7;
+constexpr int Temp_Cooking = 8;
+constexpr int Finished = 9;
 
 // The name of a controller state, such as "Wait_Input"; "?" for a number
 // that names none. Tools show the states by these names.
 const char* State_Name(int number);
+
+// What a state means, in a few words, as tools explain it; "" for a number
+// that names none.
+const char* State_Meaning(int number);
 
 // One step. `door` is true while the door is open; `key` is this tick's key
 // byte, 0xFF (-1) when none. Note the order: door first, key second.

@@ -192,6 +192,11 @@ class Page(unittest.TestCase):
                       "Finished"):
             self.assertIn(state, states)
         self.assertEqual(shown[1]["taken"], "false", "the b right after a is dropped")
+        labels = self.browser.execute_script(
+            "return [...document.querySelectorAll('#diagram g.node[tabindex]')]"
+            ".map((node) => node.getAttribute('aria-label'))")
+        self.assertEqual(len(labels), 9, "each state takes the focus and says what it means")
+        self.assertIn("Wait_Input: idle", labels[0])
         taken = self.browser.find_elements(By.CSS_SELECTOR, "#diagram g.edge.taken title")
         self.assertEqual([edge.get_attribute("textContent") for edge in taken][:1],
                          [f"{trace[-2]['state_name']}->{trace[-1]['state_name']}"])
