@@ -224,7 +224,9 @@ TEST(Replay, TheWaveformsAreTheTraceTickByTick)
     std::map<std::string, std::vector<std::string>> at_tick; // the values after each tick
     const std::size_t ticks = Field(trace.output, "tick").size();
     std::size_t time = 0;
+    std::size_t end_of_dump = 0;
     const auto note_until = [&](std::size_t end) {
+        end_of_dump = end;
         for (; time < end && time <= ticks; ++time) {
             for (const auto& [name, value] : now) {
                 at_tick[name].push_back(value);
@@ -237,7 +239,10 @@ TEST(Replay, TheWaveformsAreTheTraceTickByTick)
         std::string word;
         words >> word;
         if (word == "$var") {
-            std::string type, width, code, name;
+            std::string type;
+            std::string width;
+            std::string code;
+            std::string name;
             words >> type >> width >> code >> name;
             names[code[0]] = name;
         } else if (word[0] == '#') {
@@ -252,6 +257,7 @@ TEST(Replay, TheWaveformsAreTheTraceTickByTick)
             now[names.at(word[1])] = word.substr(0, 1);
         }
     }
+    EXPECT_EQ(end_of_dump, ticks + 1) << "the last tick's 100 ms end the dump";
     note_until(ticks + 1);
     ASSERT_EQ(names.size(), 12U) << "the trace's fields but tick, char and state_name";
     for (const auto& [code, name] : names) {
