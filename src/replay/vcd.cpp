@@ -137,11 +137,10 @@ bool Vcd_Tick(int fd, long tick, const Tick_Record& record)
 
 bool Vcd_End(int fd, long last_tick)
 {
-    bool written = true;
-    if (last_tick > last_time) {
-        char time[32];
-        std::snprintf(time, sizeof time, "#%ld\n", last_tick);
-        written = Write(fd, time);
-    }
+    // The last tick holds its values for its 100 ms too, as every other
+    // tick does: without this step a viewer draws them with no width.
+    char time[32];
+    std::snprintf(time, sizeof time, "#%ld\n", last_tick + 1);
+    const bool written = Write(fd, time);
     return Trace_Flush(fd) && written;
 }
