@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 
@@ -645,6 +646,13 @@ Trace_Line Line_Of(const Tick_Record& record)
         }
     }
     return line;
+}
+
+std::string Condition_Number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 std::string Condition_Fields()

@@ -29,6 +29,9 @@ Trace_Line Line_Of(const Tick_Record& record);
 // The fields a condition can use, as "key, taken, ... and buzzer".
 std::string Condition_Fields();
 
+// A number as a condition writes it: 20, 0.5, 310.
+std::string Condition_Number(double value);
+
 // How deep parentheses, not and implies may nest in one condition.
 constexpr int MAX_NESTING = 100;
 

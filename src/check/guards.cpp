@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <tuple>
 
@@ -47,13 +46,6 @@ bool Guard_Field(const Trace_Field& field)
 {
     return !field.of_the_tick && field.type != Field_Type::STATE &&
            field.type != Field_Type::STATE_NAME;
-}
-
-std::string Number(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
 }
 
 // Every comparison of one field with a value it takes, or with another
@@ -106,7 +98,7 @@ std::vector<Atom> Atoms(const std::vector<const Trace_Line*>& rows)
             return std::pair{equal, unequal};
         };
         for (const double value : values) {
-            auto [equal, unequal] = compared(Number(value));
+            auto [equal, unequal] = compared(Condition_Number(value));
             add(std::move(equal), std::move(unequal),
                 [f, value](const Trace_Line& line) { return line[f] == value; });
         }

@@ -63,23 +63,16 @@ const char* Ticks(std::size_t count)
 }
 
 // A number as a condition writes it: 600, 20, 90.5.
-std::string Number(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 } // namespace
 
 const std::vector<Builtin_Property>& Builtin_Properties()
 {
-    const std::string max_time = Number(MAX_TIME);
-    const std::string ambient = Number(AMBIENT_TEMP);
-    const std::string lowest_target = Number(AMBIENT_TEMP + SHORT_TEMP);
-    const std::string max_temp = Number(MAX_TEMP);
-    const std::string last_mode = Number(MODE_COUNT - 1);
-    const std::string manual = Number(MANUAL_MODE);
+    const std::string max_time = Condition_Number(MAX_TIME);
+    const std::string ambient = Condition_Number(AMBIENT_TEMP);
+    const std::string lowest_target = Condition_Number(AMBIENT_TEMP + SHORT_TEMP);
+    const std::string max_temp = Condition_Number(MAX_TEMP);
+    const std::string last_mode = Condition_Number(MODE_COUNT - 1);
+    const std::string manual = Condition_Number(MANUAL_MODE);
     static const std::vector<Builtin_Property> builtins = {
         {"the door is shut whenever the oven runs", "start implies not door"},
         {"the time stays within 0 to " + max_time + " s", "time >= 0 and time <= " + max_time},
