@@ -270,11 +270,12 @@ int main(int argc, char** argv)
         return EXIT_USAGE;
     }
 
-    // The tick draws its frames on standard output, and none is wanted:
-    // standard output becomes a stream that takes no writes, so each of
-    // the panel's printf and puts fails at once, before any formatting,
-    // and the tick goes on as it does when a write fails. The answers go
-    // where standard output went.
+    // The tick writes on standard output (the back light's lines, and the
+    // frames of the few ticks run outside the exploration), and none of
+    // it is wanted: standard output becomes a stream that takes no writes,
+    // so each printf fails at once, before any formatting, and the tick
+    // goes on as it does when a write fails. The answers go where standard
+    // output went.
     const int out_fd = dup(STDOUT_FILENO);
     std::FILE* const out = out_fd < 0 ? nullptr : fdopen(out_fd, "w");
     if (out == nullptr || std::freopen("/dev/null", "r", stdout) == nullptr) {
@@ -282,7 +283,8 @@ int main(int argc, char** argv)
         return EXIT_FAILURE;
     }
 
-    const Exploration exploration = Explore(properties, max_configurations);
+    const Exploration exploration =
+        Explore(properties, max_configurations, graph ? Guard_Data::KEPT : Guard_Data::LEFT_OUT);
     if (!exploration.complete) {
         std::fprintf(stderr,
                      "%s: stopped at the limit of %zu configurations (--max-configurations), "

@@ -24,40 +24,59 @@ struct Node {
     std::uint32_t idle_next = NO_NODE;
 };
 
-std::uint64_t Mix(std::uint64_t hash, std::uint64_t value)
-{
-    // splitmix64's finaliser over the running hash: cheap and well spread.
-    hash ^= value + 0x9e3779b97f4a7c15ULL + (hash << 6U) + (hash >> 2U);
-    hash ^= hash >> 30U;
-    hash *= 0xbf58476d1ce4e5b9ULL;
-    hash ^= hash >> 27U;
-    return hash;
-}
-
 std::uint64_t Bits(double value)
 {
     return std::bit_cast<std::uint64_t>(value);
 }
 
-std::uint64_t Hash_Record(const Oven_Data& record)
+// A hash over a few 64-bit words: a multiply per word, and splitmix64's
+// finaliser once at the end to spread the high bits into the low ones that
+// the tables use. This runs several times for every transition.
+class Hasher
 {
-    std::uint64_t hash = Mix(0, static_cast<std::uint32_t>(record.Time));
-    hash = Mix(hash, Bits(record.Set_Temp));
-    hash = Mix(hash, Bits(record.Cur_Temp));
-    hash = Mix(hash, static_cast<std::uint32_t>(record.Mode));
-    return Mix(hash, (record.Time_Mode ? 1U : 0U) | (record.Start ? 2U : 0U));
+  public:
+    Hasher& Add(std::uint64_t word)
+    {
+        hash_ = (hash_ ^ word) * 0x100000001b3ULL;
+        return *this;
+    }
+    std::uint64_t Done() const
+    {
+        std::uint64_t hash = hash_;
+        hash ^= hash >> 30U;
+        hash *= 0xbf58476d1ce4e5b9ULL;
+        hash ^= hash >> 27U;
+        hash *= 0x94d049bb133111ebULL;
+        return hash ^ (hash >> 31U);
+    }
+
+  private:
+    std::uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
+
+// Two 32-bit values in one word.
+std::uint64_t Pair(std::int64_t high, std::int64_t low)
+{
+    return (static_cast<std::uint64_t>(high) << 32U) ^ static_cast<std::uint32_t>(low);
+}
+
+Hasher& Add_Record(Hasher& hasher, const Oven_Data& record)
+{
+    const int flags = (record.Time_Mode ? 1 : 0) | (record.Start ? 2 : 0);
+    return hasher.Add(Pair(record.Time, record.Mode << 2 | flags))
+        .Add(Bits(record.Set_Temp))
+        .Add(Bits(record.Cur_Temp));
 }
 
 std::uint64_t Hash_Configuration(const Oven_Configuration& c)
 {
-    std::uint64_t hash = Hash_Record(c.record);
-    hash = Mix(hash, static_cast<std::uint32_t>(c.controller.state));
-    hash = Mix(hash, static_cast<std::uint32_t>(c.counters.time_tick));
-    hash = Mix(hash, static_cast<std::uint32_t>(c.counters.temp_tick));
-    hash = Mix(hash, static_cast<std::uint32_t>(c.light.state));
-    const unsigned flags = (c.controller.TimeCount ? 1U : 0U) | (c.controller.TempCount ? 2U : 0U) |
-                           (c.light.enable ? 4U : 0U) | (c.door ? 8U : 0U);
-    return Mix(hash, flags);
+    const int flags = (c.controller.TimeCount ? 1 : 0) | (c.controller.TempCount ? 2 : 0) |
+                      (c.light.enable ? 4 : 0) | (c.door ? 8 : 0);
+    Hasher hasher;
+    return Add_Record(hasher, c.record)
+        .Add(Pair(c.controller.state, c.light.state << 4 | flags))
+        .Add(Pair(c.counters.time_tick, c.counters.temp_tick))
+        .Done();
 }
 
 // A set of indexes into a vector that the caller keeps, by open addressing:
@@ -135,10 +154,10 @@ struct Line_Source {
 std::uint64_t Hash_Source(const Line_Source& source)
 {
     const Tick_Record& t = source.tick;
-    const unsigned flags = (t.door ? 1U : 0U) | (t.light ? 2U : 0U) | (t.buzzer ? 4U : 0U) |
-                           (t.taken ? 8U : 0U) |
-                           static_cast<unsigned>(static_cast<unsigned char>(t.key)) << 4U;
-    return Mix(Mix(Hash_Record(source.record), static_cast<std::uint32_t>(t.state)), flags);
+    const int flags = (t.door ? 1 : 0) | (t.light ? 2 : 0) | (t.buzzer ? 4 : 0) |
+                      (t.taken ? 8 : 0) | static_cast<unsigned char>(t.key) << 4;
+    Hasher hasher;
+    return Add_Record(hasher, source.record).Add(Pair(t.state, flags)).Done();
 }
 
 // Lines repeat a great deal, so each property is evaluated once per
@@ -146,16 +165,13 @@ std::uint64_t Hash_Source(const Line_Source& source)
 // tick was given or did: its key, and whether it was taken or buzzed.
 std::uint64_t Hash_Line(const Trace_Line& line, bool panel_only)
 {
-    // A multiply per field and one full mix at the end: this runs for every
-    // transition.
-    constexpr std::uint64_t PRIME = 0x100000001b3ULL;
-    std::uint64_t hash = 0;
+    Hasher hasher;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (!(panel_only && TRACE_FIELDS[i].of_the_tick)) {
-            hash = (hash ^ Bits(line[i])) * PRIME;
+            hasher.Add(Bits(line[i]));
         }
     }
-    return Mix(0, hash);
+    return hasher.Done();
 }
 bool Same_Panel(const Trace_Line& a, const Trace_Line& b)
 {
@@ -265,8 +281,10 @@ void Find_Rest(const std::vector<Oven_Configuration>& configurations,
 
 } // namespace
 
-Exploration Explore(const std::vector<Property>& properties, std::size_t max_configurations)
+Exploration Explore(const std::vector<Property>& properties, std::size_t max_configurations,
+                    Guard_Data guard_data)
 {
+    const bool guards = guard_data == Guard_Data::KEPT;
     Exploration result;
     result.start = Save_Configuration();
     result.evidence.assign(properties.size(), "");
@@ -280,8 +298,10 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     nodes.reserve(EXPECTED);
     result.next.reserve(EXPECTED * STEP_INPUTS);
     result.line_of.reserve(EXPECTED * STEP_INPUTS);
-    result.moved_to.reserve(EXPECTED * INPUT_COUNT);
-    result.before_of.reserve(EXPECTED);
+    if (guards) {
+        result.moved_to.reserve(EXPECTED * INPUT_COUNT);
+        result.before_of.reserve(EXPECTED);
+    }
     const auto same_configuration = [&configurations](std::uint32_t a, std::uint32_t b) {
         return configurations[a] == configurations[b];
     };
@@ -313,7 +333,10 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     Extremes halfway = extremes;
     bool past_halfway = false;
 
-    // Breadth first: the vector is the queue, in the order met.
+    // Breadth first: the vector is the queue, in the order met. No frame of
+    // these ticks is ever seen, and drawing them would take a fifth of the
+    // time: the panel is off until the last.
+    Replay_Draw_Panel(false);
     for (std::uint32_t at = 0; at < configurations.size(); ++at) {
         if (!past_halfway && 2 * configurations.size() >= max_configurations) {
             halfway = extremes;
@@ -324,7 +347,7 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             result.growing = Growing(halfway, extremes);
             break;
         }
-        {
+        if (guards) {
             const Oven_Configuration& c = configurations[at];
             Restore_Configuration(c);
             result.before_lines.push_back(
@@ -342,7 +365,9 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             Restore_Configuration(configurations[at]);
             const Tick_Record record = Replay_Tick(key);
             ++result.transitions;
-            result.moved_to.push_back(static_cast<unsigned char>(record.state));
+            if (guards) {
+                result.moved_to.push_back(static_cast<unsigned char>(record.state));
+            }
 
             const int from = configurations[at].controller.state;
             result.moves[static_cast<std::size_t>(from)][static_cast<std::size_t>(record.state)] |=
@@ -369,14 +394,15 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
                 for (const Property& property : properties) {
                     holds.push_back(Evaluate(property.expression, lines.back()) ? 1 : 0);
                 }
-            }
-            // The first line found for a property ends a shortest script:
-            // every configuration is taken in order of its distance.
-            for (std::size_t i = 0; undecided > 0 && i < properties.size(); ++i) {
-                if (result.evidence[i].empty() &&
-                    (holds[line * properties.size() + i] != 0) != properties[i].always) {
-                    result.evidence[i] = script();
-                    --undecided;
+                // A line's first transition ends a shortest script to it,
+                // as every configuration is taken in order of its distance:
+                // only a new line can give a property its evidence.
+                for (std::size_t i = 0; undecided > 0 && i < properties.size(); ++i) {
+                    if (result.evidence[i].empty() &&
+                        (holds[line * properties.size() + i] != 0) != properties[i].always) {
+                        result.evidence[i] = script();
+                        --undecided;
+                    }
                 }
             }
 
@@ -399,6 +425,7 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             result.line_of.push_back(line);
         }
     }
+    Replay_Draw_Panel(true);
     result.configurations = configurations.size();
     if (!result.complete) {
         Restore_Configuration(result.start);

@@ -10,7 +10,7 @@ namespace
 
 // What a walk does with a transition: leaves it out, takes it as its last
 // tick, or takes it and goes on.
-enum Step { SKIP, END, FOLLOW };
+enum Step : unsigned char { SKIP, END, FOLLOW };
 
 constexpr unsigned char WHITE = 0; // not met yet
 constexpr unsigned char GREY = 1;  // on the walk's stack
@@ -271,14 +271,25 @@ std::vector<char> Truth(const Exploration& exploration, const Expression& expres
 Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& query)
 {
     const std::vector<char> holds = Truth(exploration, query.condition);
-    const auto allowed = [&query](std::size_t edge) {
-        return (query.keys >> (edge % STEP_INPUTS) & 1U) != 0;
-    };
     const auto satisfies = [&](std::size_t edge) { return holds[exploration.line_of[edge]] != 0; };
-    // Until the condition: it ends a walk; without it the walk goes on.
-    const auto until = [&](std::size_t edge) {
-        return !allowed(edge) ? SKIP : satisfies(edge) ? END : FOLLOW;
+    // A walk asks for a transition's step more than once, and there are a
+    // million transitions: each step is worked out once, in one pass.
+    const auto steps_of = [&](auto step_of) {
+        std::vector<Step> steps(exploration.next.size());
+        for (std::uint32_t at = 0; at < exploration.parent.size(); ++at) {
+            for (int input = 0; input < STEP_INPUTS; ++input) {
+                const std::size_t edge = Edge(at, input);
+                steps[edge] = (query.keys >> input & 1U) == 0 ? SKIP : step_of(satisfies(edge));
+            }
+        }
+        return steps;
     };
+    // Until the condition: it ends a walk; without it the walk goes on.
+    const std::vector<Step> until_steps =
+        query.kind == Temporal_Kind::FOREVER
+            ? std::vector<Step>{}
+            : steps_of([](bool satisfied) { return satisfied ? END : FOLLOW; });
+    const auto until = [&until_steps](std::size_t edge) { return until_steps[edge]; };
     Walk walk(exploration.parent.size());
     Temporal_Answer answer;
 
@@ -300,9 +311,9 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
     }
 
     if (query.kind == Temporal_Kind::FOREVER) {
-        const auto within = [&](std::size_t edge) {
-            return allowed(edge) && satisfies(edge) ? FOLLOW : SKIP;
-        };
+        const std::vector<Step> within_steps =
+            steps_of([](bool satisfied) { return satisfied ? FOLLOW : SKIP; });
+        const auto within = [&within_steps](std::size_t edge) { return within_steps[edge]; };
         answer.holds = !Walk_From(exploration, 0, within, walk);
         if (answer.holds) {
             Shortest_Lasso(exploration, 0, within, walk);

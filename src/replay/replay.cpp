@@ -6,6 +6,7 @@
 namespace
 {
 bool door = false; // shut, as in mwc's loop at start
+bool draw_panel = true;
 } // namespace
 
 Tick_Record Replay_Tick(signed char key)
@@ -16,15 +17,24 @@ Tick_Record Replay_Tick(signed char key)
     const bool buzzer = before == Finished;
     door = Door_Sensor(key, door);
     BackLight_Controller(Data_Storage.Start, door);
-    Display_Controller();
+    if (draw_panel) {
+        Display_Controller();
+    }
     System_Controller(door, key);
-    screen_Clear();
+    if (draw_panel) {
+        screen_Clear();
+    }
     const int after = System_State();
 
     // Whether the key did anything: the door took it if the door moved,
     // the controller says whether it acted on it, and q ends the run.
     const bool taken = key == KEY_QUIT || door != door_before || System_Key_Taken();
     return {key, door, BackLight_On(), after, buzzer, taken};
+}
+
+void Replay_Draw_Panel(bool draw)
+{
+    draw_panel = draw;
 }
 
 bool Oven_At_Rest()

@@ -24,6 +24,13 @@ struct Tick_Record {
 // layer is linked in.
 Tick_Record Replay_Tick(signed char key);
 
+// Whether Replay_Tick draws the panel lines and the separator: it does
+// unless told otherwise. A tool that runs a million ticks only to read
+// what they leave turns them off, as the panel reads the oven and changes
+// nothing in it; the back light is a state machine and always runs. mwc
+// never calls this.
+void Replay_Draw_Panel(bool draw);
+
 // True when the oven is at rest: the controller waits for input and
 // nothing cooks.
 bool Oven_At_Rest();

@@ -191,7 +191,8 @@ TEST(Explore, EveryBoundOfTheBuiltinsIsReachedAndALimitStopsIt)
 
 TEST(Explore, TheGuardsFoundAreExactAndAWrongOneIsCaught)
 {
-    const Exploration exploration = Without_Frames([] { return Explore({}); });
+    const Exploration exploration =
+        Without_Frames([] { return Explore({}, DEFAULT_MAX_CONFIGURATIONS, Guard_Data::KEPT); });
     const Guarded_Graph graph = Find_Guards(exploration);
     ASSERT_TRUE(graph.exact) << graph.fault;
     constexpr unsigned KEY_A = 1U << 1; // INPUTS[1]

@@ -77,3 +77,30 @@ TEST(Configuration, RestoredAnywhereTheOvenGoesOnAsIfNeverStopped)
         EXPECT_EQ(trace, whole) << "stopped after tick " << stop;
     }
 }
+
+TEST(Configuration, WithThePanelOffTheTickIsTheSameAndDrawsNoFrame)
+{
+    Output_Capture frames;
+    const std::string script = Keys({"f.f.d.e", Idle(12), "c.b.fe", Idle(35)});
+    const Oven_Configuration start = Save_Configuration();
+    const std::vector<std::string> drawn = Trace(script);
+    const Oven_Configuration after_drawn = Save_Configuration();
+    const std::string drawn_output = frames.Take();
+
+    Restore_Configuration(start);
+    Replay_Draw_Panel(false);
+    const std::vector<std::string> undrawn = Trace(script);
+    Replay_Draw_Panel(true);
+    EXPECT_EQ(undrawn, drawn);
+    EXPECT_TRUE(Save_Configuration() == after_drawn);
+    // Only the back light's own lines are left: no time, mode or separator.
+    const std::string undrawn_output = frames.Take();
+    EXPECT_NE(drawn_output.find("00 : "), std::string::npos);
+    EXPECT_NE(undrawn_output.find("Display On"), std::string::npos);
+    for (const char* panel : {"00 : ",
+                              "\xC2\xBA"
+                              "C",
+                              "\n\n\n"}) {
+        EXPECT_EQ(undrawn_output.find(panel), std::string::npos) << panel;
+    }
+}
