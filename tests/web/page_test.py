@@ -102,7 +102,11 @@ class Page(unittest.TestCase):
         for key in script:
             if key != ".":
                 if keyboard:
+                    # A key event may reach the page after a click sent later:
+                    # the step waits until the page holds the key.
                     self.browser.find_element(By.TAG_NAME, "body").send_keys(key)
+                    WebDriverWait(self.browser, WAIT_S).until(
+                        lambda b: self.text("waiting") == key)
                 else:
                     self.click(f"key-{key}")
             self.click("step")
