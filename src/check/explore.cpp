@@ -307,8 +307,7 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     };
     Index_Table known;
     known.Insert(Hash_Configuration(configurations[0]), 0, same_configuration);
-    // Each distinct line met, and its properties' values: entry
-    // `line * properties.size() + property` of `holds`.
+    // Each distinct line met.
     std::vector<Trace_Line> lines;
     std::vector<Line_Source> line_sources;          // of each line, by the same index
     constexpr std::size_t EXPECTED_LINES = 1 << 17; // about 113,000 today
@@ -318,8 +317,7 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     const auto same_source = [&line_sources](std::uint32_t a, std::uint32_t b) {
         return line_sources[a] == line_sources[b];
     };
-    std::vector<char> holds;
-    std::size_t undecided = properties.size();
+    std::size_t undecided = properties.size(); // properties still without evidence
     Index_Table known_before;
     const auto same_before = [&result](std::uint32_t a, std::uint32_t b) {
         return result.before_lines[a] == result.before_lines[b];
@@ -335,7 +333,7 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
 
     // Breadth first: the vector is the queue, in the order met. No frame of
     // these ticks is ever seen, and drawing them would take a fifth of the
-    // time: the panel is off until the last.
+    // time: the panel is off until the exploration ends.
     Replay_Draw_Panel(false);
     for (std::uint32_t at = 0; at < configurations.size(); ++at) {
         if (!past_halfway && 2 * configurations.size() >= max_configurations) {
@@ -391,15 +389,12 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             } else {
                 lines.push_back(Line_Of(record));
                 Widen(extremes, lines.back());
-                for (const Property& property : properties) {
-                    holds.push_back(Evaluate(property.expression, lines.back()) ? 1 : 0);
-                }
                 // A line's first transition ends a shortest script to it,
                 // as every configuration is taken in order of its distance:
                 // only a new line can give a property its evidence.
                 for (std::size_t i = 0; undecided > 0 && i < properties.size(); ++i) {
                     if (result.evidence[i].empty() &&
-                        (holds[line * properties.size() + i] != 0) != properties[i].always) {
+                        Evaluate(properties[i].expression, lines.back()) != properties[i].always) {
                         result.evidence[i] = script();
                         --undecided;
                     }
