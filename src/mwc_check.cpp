@@ -152,12 +152,13 @@ int main(int argc, char** argv)
         HELP_OPTION,
         VERSION_OPTION
     };
+    // The questions' options are named as the answers name them.
     const option options[] = {
-        {"always", required_argument, nullptr, ALWAYS},
-        {"reach", required_argument, nullptr, REACH},
-        {"inevitable", required_argument, nullptr, INEVITABLE},
-        {"forever", required_argument, nullptr, FOREVER},
-        {"leads-to", required_argument, nullptr, LEADS_TO},
+        {Query_Name(Query::ALWAYS), required_argument, nullptr, ALWAYS},
+        {Query_Name(Query::REACH), required_argument, nullptr, REACH},
+        {Query_Name(Query::INEVITABLE), required_argument, nullptr, INEVITABLE},
+        {Query_Name(Query::FOREVER), required_argument, nullptr, FOREVER},
+        {Query_Name(Query::LEADS_TO), required_argument, nullptr, LEADS_TO},
         {"keys", required_argument, nullptr, KEYS},
         {"graph", optional_argument, nullptr, GRAPH},
         {"json", no_argument, nullptr, JSON},
