@@ -27,26 +27,22 @@ constexpr char PROGRAM[] = "mwc-check";
 constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 constexpr char USAGE[] =
     "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--inevitable EXPR]...\n"
-    "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']... [--keys SET]\n"
-    "                 [--graph[=mermaid|dot|json]] [--json] [--script FILE]\n"
-    "                 [--max-configurations N]\n";
+    "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']...\n"
+    "                 [--ctl FORMULA]... [--keys SET] [--graph[=mermaid|dot|json]]\n"
+    "                 [--json] [--script FILE] [--max-configurations N]\n";
 // Exit status when the exploration stopped at its limit: no answer is known.
 constexpr int EXIT_LIMIT = 3;
-constexpr char HELP[] =
+constexpr char HELP_HEAD[] =
     "Check the microwave oven's controller over every key script there is.\n"
     "\n"
     "A trace line is one line of mwc-replay --trace: a tick's key and buzzer and the\n"
     "oven as the tick leaves it. Every script of the keys a to f, q and no key is\n"
     "explored, breadth first, through the oven's own tick.\n"
+    "\n";
+constexpr char HELP_OVER_TIME[] =
     "\n"
-    "      --always EXPR   EXPR holds on every trace line of every script\n"
-    "      --reach EXPR    some script makes a trace line where EXPR holds\n"
-    "\n"
-    "Over time, on never-ending scripts (no q), with the fewest and the most ticks:\n"
-    "      --inevitable EXPR  on every never-ending script some line has EXPR\n"
-    "      --forever EXPR  some never-ending script has EXPR on every line\n"
-    "      --leads-to 'P --> Q'  after every line with P, a line with Q comes, on\n"
-    "                      that line or a later one, whatever is pressed\n"
+    "Over time, on never-ending scripts (no q), with the fewest and the most ticks:\n";
+constexpr char HELP[] =
     "      --keys SET      press only these in the scripts judged over time (after\n"
     "                      P for a leads-to): '.' for no key, and a to f\n"
     "\n"
@@ -71,6 +67,8 @@ constexpr char HELP_END[] =
     "numbers, true, false, the state names Wait_Input to Finished (in double\n"
     "quotes for state_name), keys 'a' to 'f' and 'q', and none; and, loosest\n"
     "first: implies, or, and, not, = != < <= > >=, with parentheses.\n"
+    "Any field but key, taken and buzzer can also be read as before.NAME: as the\n"
+    "tick found the oven, which is what that tick's panel shows.\n"
     "Example: mwc-check --always 'start implies not door'\n"
     "\n"
     "Exit status: 0 when every question holds or is met, 1 when one does not or\n"
@@ -79,12 +77,20 @@ constexpr char HELP_END[] =
 
 constexpr std::size_t HELP_WIDTH = 79;
 
-// The help, its list of fields filled in and folded to the width.
+// The help: each form of question from its row, the options, and the list
+// of fields, folded to the width.
 std::string Help()
 {
-    char head[sizeof HELP + 32];
-    std::snprintf(head, sizeof head, HELP, DEFAULT_MAX_CONFIGURATIONS);
-    std::string help = head;
+    std::string help = HELP_HEAD;
+    for (const bool over_time : {false, true}) {
+        help += over_time ? HELP_OVER_TIME : "";
+        for (const Query_Form& form : Query_Forms()) {
+            help += form.over_time == over_time ? form.help : "";
+        }
+    }
+    char options[sizeof HELP + 32];
+    std::snprintf(options, sizeof options, HELP, DEFAULT_MAX_CONFIGURATIONS);
+    help += options;
     const std::string fields = "EXPR uses the fields " + Condition_Fields() + ";";
     std::size_t line_start = help.size();
     std::size_t word_start = 0;
@@ -127,10 +133,8 @@ bool Write_Script(const char* path, const std::string& script)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
-{
+// What the command line asks for.
+struct Request {
     std::vector<Question> questions;
     bool graph = false;
     Graph_Format format = Graph_Format::MERMAID;
@@ -138,110 +142,112 @@ int main(int argc, char** argv)
     const char* script_path = nullptr;
     const char* keys_set = nullptr;
     std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS;
-    enum {
-        ALWAYS = 1,
-        REACH,
-        INEVITABLE,
-        FOREVER,
-        LEADS_TO,
-        KEYS,
-        GRAPH,
-        JSON,
-        SCRIPT,
-        LIMIT,
-        HELP_OPTION,
-        VERSION_OPTION
-    };
+};
+
+// The options after the questions' own, which are numbered from 1 in the
+// order of their rows.
+enum Option { KEYS = QUERY_COUNT + 1, GRAPH, JSON, SCRIPT, LIMIT, HELP_OPTION, VERSION_OPTION };
+
+// One option that is not a question; -1 to go on, or the exit status.
+int Take_Option(int choice, Request& request)
+{
+    switch (choice) {
+    case KEYS:
+        request.keys_set = optarg;
+        return -1;
+    case GRAPH: {
+        request.graph = true;
+        const std::string_view name = optarg == nullptr ? "mermaid" : optarg;
+        request.format = name == "dot"    ? Graph_Format::DOT
+                         : name == "json" ? Graph_Format::JSON
+                                          : Graph_Format::MERMAID;
+        if (request.format == Graph_Format::MERMAID && name != "mermaid") {
+            std::fprintf(stderr, "%s: --graph is mermaid, dot or json, not '%s'\n", PROGRAM,
+                         optarg);
+            return Bad_Usage(PROGRAM, USAGE);
+        }
+        return -1;
+    }
+    case JSON:
+        request.json = true;
+        return -1;
+    case SCRIPT:
+        request.script_path = optarg;
+        return -1;
+    case LIMIT: {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long limit = std::strtoull(optarg, &end, 10);
+        if (!std::isdigit(static_cast<unsigned char>(*optarg)) || *end != '\0' || errno != 0 ||
+            limit == 0 || limit > UINT32_MAX / 2) {
+            std::fprintf(stderr, "%s: --max-configurations is a number from 1 to %u, not '%s'\n",
+                         PROGRAM, UINT32_MAX / 2, optarg);
+            return Bad_Usage(PROGRAM, USAGE);
+        }
+        request.max_configurations = static_cast<std::size_t>(limit);
+        return -1;
+    }
+    case HELP_OPTION:
+        std::fputs(USAGE, stdout);
+        return Print_Text(PROGRAM, Help().c_str());
+    case VERSION_OPTION:
+        return Print_Text(PROGRAM, PROGRAM_VERSION);
+    default: // getopt_long has said what is wrong
+        return Bad_Usage(PROGRAM, USAGE);
+    }
+}
+
+// Reads the command line into `request`; -1 to go on, or the exit status.
+int Parse_Command_Line(int argc, char** argv, Request& request)
+{
+    std::vector<option> options;
     // The questions' options are named as the answers name them.
-    const option options[] = {
-        {Query_Name(Query::ALWAYS), required_argument, nullptr, ALWAYS},
-        {Query_Name(Query::REACH), required_argument, nullptr, REACH},
-        {Query_Name(Query::INEVITABLE), required_argument, nullptr, INEVITABLE},
-        {Query_Name(Query::FOREVER), required_argument, nullptr, FOREVER},
-        {Query_Name(Query::LEADS_TO), required_argument, nullptr, LEADS_TO},
-        {"keys", required_argument, nullptr, KEYS},
-        {"graph", optional_argument, nullptr, GRAPH},
-        {"json", no_argument, nullptr, JSON},
-        {"script", required_argument, nullptr, SCRIPT},
-        {"max-configurations", required_argument, nullptr, LIMIT},
-        {"help", no_argument, nullptr, HELP_OPTION},
-        {"version", no_argument, nullptr, VERSION_OPTION},
-        {nullptr, 0, nullptr, 0},
-    };
+    for (const Query_Form& form : Query_Forms()) {
+        options.push_back({form.name, required_argument, nullptr,
+                           1 + static_cast<int>(form.query)});
+    }
+    options.insert(options.end(), {
+                                      {"keys", required_argument, nullptr, KEYS},
+                                      {"graph", optional_argument, nullptr, GRAPH},
+                                      {"json", no_argument, nullptr, JSON},
+                                      {"script", required_argument, nullptr, SCRIPT},
+                                      {"max-configurations", required_argument, nullptr, LIMIT},
+                                      {"help", no_argument, nullptr, HELP_OPTION},
+                                      {"version", no_argument, nullptr, VERSION_OPTION},
+                                      {nullptr, 0, nullptr, 0},
+                                  });
     // getopt's messages begin with argv[0]: the same name as the program's own.
-    char program_name[sizeof PROGRAM];
+    static char program_name[sizeof PROGRAM];
     std::memcpy(program_name, PROGRAM, sizeof PROGRAM);
     argv[0] = program_name;
-    for (int choice = 0; (choice = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
-        switch (choice) {
-        case ALWAYS:
-        case REACH:
-        case INEVITABLE:
-        case FOREVER:
-        case LEADS_TO: {
-            constexpr Query ASKED[] = {Query::ALWAYS, Query::REACH, Query::INEVITABLE,
-                                       Query::FOREVER, Query::LEADS_TO};
-            questions.push_back({ASKED[choice - ALWAYS], optarg});
-            break;
+    for (int choice = 0; (choice = getopt_long(argc, argv, "", options.data(), nullptr)) != -1;) {
+        if (choice >= 1 && choice <= static_cast<int>(QUERY_COUNT)) {
+            request.questions.push_back({static_cast<Query>(choice - 1), optarg});
+            continue;
         }
-        case KEYS:
-            keys_set = optarg;
-            break;
-        case GRAPH: {
-            graph = true;
-            const std::string_view name = optarg == nullptr ? "mermaid" : optarg;
-            format = name == "dot"    ? Graph_Format::DOT
-                     : name == "json" ? Graph_Format::JSON
-                                      : Graph_Format::MERMAID;
-            if (format == Graph_Format::MERMAID && name != "mermaid") {
-                std::fprintf(stderr, "%s: --graph is mermaid, dot or json, not '%s'\n", PROGRAM,
-                             optarg);
-                return Bad_Usage(PROGRAM, USAGE);
-            }
-            break;
-        }
-        case JSON:
-            json = true;
-            break;
-        case SCRIPT:
-            script_path = optarg;
-            break;
-        case LIMIT: {
-            char* end = nullptr;
-            errno = 0;
-            const unsigned long long limit = std::strtoull(optarg, &end, 10);
-            if (!std::isdigit(static_cast<unsigned char>(*optarg)) || *end != '\0' || errno != 0 ||
-                limit == 0 || limit > UINT32_MAX / 2) {
-                std::fprintf(stderr,
-                             "%s: --max-configurations is a number from 1 to %u, not '%s'\n",
-                             PROGRAM, UINT32_MAX / 2, optarg);
-                return Bad_Usage(PROGRAM, USAGE);
-            }
-            max_configurations = static_cast<std::size_t>(limit);
-            break;
-        }
-        case HELP_OPTION:
-            std::fputs(USAGE, stdout);
-            return Print_Text(PROGRAM, Help().c_str());
-        case VERSION_OPTION:
-            return Print_Text(PROGRAM, PROGRAM_VERSION);
-        default: // getopt_long has said what is wrong
-            return Bad_Usage(PROGRAM, USAGE);
+        const int status = Take_Option(choice, request);
+        if (status >= 0) {
+            return status;
         }
     }
     if (optind < argc) {
         std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind]);
         return Bad_Usage(PROGRAM, USAGE);
     }
+    return -1;
+}
 
-    // Every condition is parsed, and every bad one said, before any work.
+// Parses every question, and says every bad one, before any work; the
+// report's own questions when none is asked. The always and reach
+// questions become the exploration's properties.
+bool Parse_Questions(Request& request, std::vector<Question>& over_time,
+                     std::vector<Property>& properties)
+{
     unsigned keys = ALL_STEP_INPUTS;
-    bool parsed = keys_set == nullptr || Parse_Keys(stderr, keys_set, keys);
-    const bool report = questions.empty() && !graph;
-    std::vector<Question> over_time; // the report's own
-    if (report) {
+    bool parsed = request.keys_set == nullptr || Parse_Keys(stderr, request.keys_set, keys);
+    if (request.questions.empty() && !request.graph) {
         for (const Builtin_Property& builtin : Builtin_Properties()) {
-            questions.push_back({Query::ALWAYS, builtin.condition});
+            request.questions.push_back({Query::ALWAYS, builtin.condition});
         }
         for (const Builtin_Temporal& builtin : Builtin_Temporal_Properties()) {
             Question question{Query::LEADS_TO, builtin.condition};
@@ -250,24 +256,83 @@ int main(int argc, char** argv)
             over_time.push_back(question);
         }
     }
-    std::vector<Property> properties;
-    for (Question& question : questions) {
+    for (Question& question : request.questions) {
         parsed = Parse_Question(stderr, question, keys) && parsed;
-        if (question.query != Query::ALWAYS && question.query != Query::REACH) {
-            continue;
+        if (question.query == Query::ALWAYS || question.query == Query::REACH) {
+            question.property = properties.size();
+            properties.push_back({question.query == Query::ALWAYS, question.temporal.condition});
         }
-        const bool always = question.query == Query::ALWAYS;
-        Property property{always, {}};
-        Expression_Error error;
-        if (!Parse_Expression(question.condition, property.expression, error)) {
-            Print_Expression_Error(stderr, always ? "--always" : "--reach", question.condition,
-                                   error);
-            parsed = false;
-        }
-        question.property = properties.size();
-        properties.push_back(std::move(property));
     }
-    if (!parsed) {
+    return parsed;
+}
+
+// What the questions need kept beyond the graph.
+Guard_Data Data_Needed(const Request& request, const std::vector<Question>& questions)
+{
+    if (request.graph) {
+        return Guard_Data::KEPT;
+    }
+    for (const Question& question : questions) {
+        const Temporal_Query& asked = question.temporal;
+        if (question.formula.uses_before || asked.condition.uses_before ||
+            asked.from.uses_before) {
+            return Guard_Data::BEFORE_LINES;
+        }
+    }
+    return Guard_Data::LEFT_OUT;
+}
+
+// Says that the exploration stopped at its limit, and what still grew.
+int Stopped_At_Limit(const Exploration& exploration, std::size_t max_configurations)
+{
+    std::fprintf(stderr,
+                 "%s: stopped at the limit of %zu configurations (--max-configurations), "
+                 "so nothing is answered\n",
+                 PROGRAM, max_configurations);
+    if (exploration.growing.empty()) {
+        std::fprintf(stderr, "%s: no field of the trace lines was still growing\n", PROGRAM);
+    } else {
+        std::fprintf(stderr, "%s: still growing in the second half: %s\n", PROGRAM,
+                     exploration.growing.c_str());
+    }
+    return EXIT_LIMIT;
+}
+
+// The answers, the report or the graph on `out`; whether all hold.
+bool Answer_All(std::FILE* out, int out_fd, Request& request,
+                const std::vector<Question>& over_time, const Exploration& exploration,
+                std::string& first_script)
+{
+    const bool report = !over_time.empty();
+    bool all = true;
+    if (report && request.json) {
+        request.questions.insert(request.questions.end(), over_time.begin(), over_time.end());
+        all = Print_Answers(out, out_fd, request.questions, exploration, true, first_script);
+    } else if (report) {
+        all = Print_Default_Report(out, out_fd, exploration, over_time, first_script);
+    } else {
+        all = Print_Answers(out, out_fd, request.questions, exploration, request.json,
+                            first_script);
+    }
+    if (request.graph) {
+        std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
+        all = Print_Graph(out, exploration, request.format) && all;
+    }
+    return all;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Request request;
+    const int status = Parse_Command_Line(argc, argv, request);
+    if (status >= 0) {
+        return status;
+    }
+    std::vector<Question> over_time; // the report's own
+    std::vector<Property> properties;
+    if (!Parse_Questions(request, over_time, properties)) {
         return EXIT_USAGE;
     }
 
@@ -284,35 +349,15 @@ int main(int argc, char** argv)
         return EXIT_FAILURE;
     }
 
-    const Exploration exploration =
-        Explore(properties, max_configurations, graph ? Guard_Data::KEPT : Guard_Data::LEFT_OUT);
+    std::vector<Question> all_questions = request.questions;
+    all_questions.insert(all_questions.end(), over_time.begin(), over_time.end());
+    const Exploration exploration = Explore(properties, request.max_configurations,
+                                            Data_Needed(request, all_questions));
     if (!exploration.complete) {
-        std::fprintf(stderr,
-                     "%s: stopped at the limit of %zu configurations (--max-configurations), "
-                     "so nothing is answered\n",
-                     PROGRAM, max_configurations);
-        if (exploration.growing.empty()) {
-            std::fprintf(stderr, "%s: no field of the trace lines was still growing\n", PROGRAM);
-        } else {
-            std::fprintf(stderr, "%s: still growing in the second half: %s\n", PROGRAM,
-                         exploration.growing.c_str());
-        }
-        return EXIT_LIMIT;
+        return Stopped_At_Limit(exploration, request.max_configurations);
     }
     std::string first_script;
-    bool all = true;
-    if (report && json) {
-        questions.insert(questions.end(), over_time.begin(), over_time.end());
-        all = Print_Answers(out, out_fd, questions, exploration, true, first_script);
-    } else if (report) {
-        all = Print_Default_Report(out, out_fd, exploration, over_time, first_script);
-    } else {
-        all = Print_Answers(out, out_fd, questions, exploration, json, first_script);
-    }
-    if (graph) {
-        std::fputs(questions.empty() || json ? "" : "\n", out);
-        all = Print_Graph(out, exploration, format) && all;
-    }
+    const bool all = Answer_All(out, out_fd, request, over_time, exploration, first_script);
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     if (!written) {
         std::fprintf(stderr, "%s: cannot write the report: %s\n", PROGRAM, std::strerror(errno));
@@ -320,11 +365,11 @@ int main(int argc, char** argv)
     std::fclose(out);
 
     bool script_written = true;
-    if (script_path != nullptr && first_script.empty()) {
+    if (request.script_path != nullptr && first_script.empty()) {
         std::fprintf(stderr, "%s: no evidence script to write; '%s' left as it was\n", PROGRAM,
-                     script_path);
-    } else if (script_path != nullptr) {
-        script_written = Write_Script(script_path, first_script);
+                     request.script_path);
+    } else if (request.script_path != nullptr) {
+        script_written = Write_Script(request.script_path, first_script);
     }
     return all && written && script_written ? EXIT_SUCCESS : EXIT_FAILURE;
 }

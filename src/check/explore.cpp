@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <type_traits>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -24,24 +25,49 @@ struct Node {
     std::uint32_t idle_next = NO_NODE;
 };
 
-std::uint64_t Bits(double value)
+// A hash over the members of a plain struct, found by the compiler from
+// the struct's own definition, as its defaulted == is: a member added to the
+// oven's configuration or to the tick's record cannot be left out of one
+// and not the other. Members are packed into 64-bit words, and each word
+// takes a multiply; splitmix64's finaliser at the end spreads the high bits
+// into the low ones that the tables use. This runs several times for every
+// transition.
+
+// Converts to whatever a member asks for: how many of these a struct can be
+// built from is how many members it has.
+struct Any_Member {
+    template <class T> operator T() const; // NOLINT(google-explicit-constructor)
+};
+
+template <class T, class... Members> constexpr std::size_t Member_Count()
 {
-    return std::bit_cast<std::uint64_t>(value);
+    if constexpr (requires { T{Members{}..., Any_Member{}}; }) {
+        return Member_Count<T, Members..., Any_Member>();
+    } else {
+        return sizeof...(Members);
+    }
 }
 
-// A hash over a few 64-bit words: a multiply per word, and splitmix64's
-// finaliser once at the end to spread the high bits into the low ones that
-// the tables use. This runs several times for every transition.
 class Hasher
 {
   public:
-    Hasher& Add(std::uint64_t word)
+    template <class T> void Add(const T& value)
     {
-        hash_ = (hash_ ^ word) * 0x100000001b3ULL;
-        return *this;
+        if constexpr (std::is_same_v<T, bool>) {
+            Pack(value ? 1 : 0, 1);
+        } else if constexpr (std::is_integral_v<T>) {
+            static_assert(sizeof(T) <= sizeof(std::uint32_t));
+            Pack(static_cast<std::uint32_t>(value), 32);
+        } else if constexpr (std::is_floating_point_v<T>) {
+            // -0.0 == 0.0: equal values hash alike.
+            Pack(std::bit_cast<std::uint64_t>(value == 0 ? 0.0 : static_cast<double>(value)), 64);
+        } else {
+            Add_Members(value);
+        }
     }
-    std::uint64_t Done() const
+    std::uint64_t Done()
     {
+        Flush();
         std::uint64_t hash = hash_;
         hash ^= hash >> 30U;
         hash *= 0xbf58476d1ce4e5b9ULL;
@@ -52,31 +78,56 @@ class Hasher
 
   private:
     std::uint64_t hash_ = 0xcbf29ce484222325ULL;
+    std::uint64_t word_ = 0;
+    unsigned used_ = 0; // bits of word_ filled
+
+    void Pack(std::uint64_t bits, unsigned width)
+    {
+        if (used_ + width > 64) {
+            Flush();
+        }
+        word_ = width == 64 ? bits : word_ | bits << used_;
+        used_ += width;
+    }
+    void Flush()
+    {
+        hash_ = (hash_ ^ word_) * 0x100000001b3ULL;
+        word_ = 0;
+        used_ = 0;
+    }
+
+    template <class T> void Add_Members(const T& value)
+    {
+        constexpr std::size_t COUNT = Member_Count<T>();
+        static_assert(COUNT >= 1 && COUNT <= 6, "a struct of 1 to 6 members");
+        const auto add = [this](const auto&... members) { (Add(members), ...); };
+        if constexpr (COUNT == 1) {
+            const auto& [a] = value;
+            add(a);
+        } else if constexpr (COUNT == 2) {
+            const auto& [a, b] = value;
+            add(a, b);
+        } else if constexpr (COUNT == 3) {
+            const auto& [a, b, c] = value;
+            add(a, b, c);
+        } else if constexpr (COUNT == 4) {
+            const auto& [a, b, c, d] = value;
+            add(a, b, c, d);
+        } else if constexpr (COUNT == 5) {
+            const auto& [a, b, c, d, e] = value;
+            add(a, b, c, d, e);
+        } else {
+            const auto& [a, b, c, d, e, f] = value;
+            add(a, b, c, d, e, f);
+        }
+    }
 };
 
-// Two 32-bit values in one word.
-std::uint64_t Pair(std::int64_t high, std::int64_t low)
+template <class T> std::uint64_t Hash_Of(const T& value)
 {
-    return (static_cast<std::uint64_t>(high) << 32U) ^ static_cast<std::uint32_t>(low);
-}
-
-Hasher& Add_Record(Hasher& hasher, const Oven_Data& record)
-{
-    const int flags = (record.Time_Mode ? 1 : 0) | (record.Start ? 2 : 0);
-    return hasher.Add(Pair(record.Time, record.Mode << 2 | flags))
-        .Add(Bits(record.Set_Temp))
-        .Add(Bits(record.Cur_Temp));
-}
-
-std::uint64_t Hash_Configuration(const Oven_Configuration& c)
-{
-    const int flags = (c.controller.TimeCount ? 1 : 0) | (c.controller.TempCount ? 2 : 0) |
-                      (c.light.enable ? 4 : 0) | (c.door ? 8 : 0);
     Hasher hasher;
-    return Add_Record(hasher, c.record)
-        .Add(Pair(c.controller.state, c.light.state << 4 | flags))
-        .Add(Pair(c.counters.time_tick, c.counters.temp_tick))
-        .Done();
+    hasher.Add(value);
+    return hasher.Done();
 }
 
 // A set of indexes into a vector that the caller keeps, by open addressing:
@@ -143,22 +194,8 @@ class Index_Table
 struct Line_Source {
     Oven_Data record;
     Tick_Record tick;
-    bool operator==(const Line_Source& other) const
-    {
-        const Tick_Record& a = tick;
-        const Tick_Record& b = other.tick;
-        return record == other.record && a.key == b.key && a.door == b.door && a.light == b.light &&
-               a.state == b.state && a.buzzer == b.buzzer && a.taken == b.taken;
-    }
+    bool operator==(const Line_Source&) const = default;
 };
-std::uint64_t Hash_Source(const Line_Source& source)
-{
-    const Tick_Record& t = source.tick;
-    const int flags = (t.door ? 1 : 0) | (t.light ? 2 : 0) | (t.buzzer ? 4 : 0) |
-                      (t.taken ? 8 : 0) | static_cast<unsigned char>(t.key) << 4;
-    Hasher hasher;
-    return Add_Record(hasher, source.record).Add(Pair(t.state, flags)).Done();
-}
 
 // Lines repeat a great deal, so each property is evaluated once per
 // distinct line. The panel-and-record part of a line leaves out what the
@@ -168,7 +205,7 @@ std::uint64_t Hash_Line(const Trace_Line& line, bool panel_only)
     Hasher hasher;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (!(panel_only && TRACE_FIELDS[i].of_the_tick)) {
-            hasher.Add(Bits(line[i]));
+            hasher.Add(line[i]);
         }
     }
     return hasher.Done();
@@ -221,6 +258,14 @@ std::string Growing(const Extremes& halfway, const Extremes& end)
         growing += text;
     }
     return growing;
+}
+
+// Configuration `c` as a trace line shows it before a tick: the door, the
+// light as last drawn, the record and the state, with no key.
+Trace_Line Before_Line(const Oven_Configuration& c)
+{
+    Restore_Configuration(c);
+    return Line_Of({NONE, c.door, c.light.enable, c.controller.state, false, false});
 }
 
 bool At_Rest(const Oven_Configuration& c)
@@ -279,14 +324,37 @@ void Find_Rest(const std::vector<Oven_Configuration>& configurations,
     result.rest_script = Script_To(nodes, longest) + std::string(ticks[longest], IDLE_TICK);
 }
 
+// The transitions into each configuration, from those out of each.
+void Find_Into(Exploration& result)
+{
+    const std::size_t count = result.parent.size();
+    result.into_first.assign(count + 1, 0);
+    for (const std::uint32_t to : result.next) {
+        ++result.into_first[to + 1];
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+        result.into_first[c + 1] += result.into_first[c];
+    }
+    result.into_edges.resize(result.next.size());
+    std::vector<std::uint32_t> fill(result.into_first.begin(), result.into_first.end() - 1);
+    for (std::size_t edge = 0; edge < result.next.size(); ++edge) {
+        result.into_edges[fill[result.next[edge]]++] = static_cast<std::uint32_t>(edge);
+    }
+}
+
 } // namespace
 
 Exploration Explore(const std::vector<Property>& properties, std::size_t max_configurations,
                     Guard_Data guard_data)
 {
     const bool guards = guard_data == Guard_Data::KEPT;
+    const bool any_before =
+        std::any_of(properties.begin(), properties.end(),
+                    [](const Property& property) { return property.expression.uses_before; });
+    const bool before_lines = guard_data != Guard_Data::LEFT_OUT || any_before;
     Exploration result;
     result.start = Save_Configuration();
+    result.start_line = Before_Line(result.start);
     result.evidence.assign(properties.size(), "");
 
     std::vector<Oven_Configuration> configurations{result.start};
@@ -300,13 +368,15 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
     result.line_of.reserve(EXPECTED * STEP_INPUTS);
     if (guards) {
         result.moved_to.reserve(EXPECTED * INPUT_COUNT);
+    }
+    if (before_lines) {
         result.before_of.reserve(EXPECTED);
     }
     const auto same_configuration = [&configurations](std::uint32_t a, std::uint32_t b) {
         return configurations[a] == configurations[b];
     };
     Index_Table known;
-    known.Insert(Hash_Configuration(configurations[0]), 0, same_configuration);
+    known.Insert(Hash_Of(configurations[0]), 0, same_configuration);
     // Each distinct line met.
     std::vector<Trace_Line> lines;
     std::vector<Line_Source> line_sources;          // of each line, by the same index
@@ -345,11 +415,8 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             result.growing = Growing(halfway, extremes);
             break;
         }
-        if (guards) {
-            const Oven_Configuration& c = configurations[at];
-            Restore_Configuration(c);
-            result.before_lines.push_back(
-                Line_Of({NONE, c.door, c.light.enable, c.controller.state, false, false}));
+        if (before_lines) {
+            result.before_lines.push_back(Before_Line(configurations[at]));
             const auto [before, added_before] = known_before.Insert(
                 Hash_Line(result.before_lines.back(), false),
                 static_cast<std::uint32_t>(result.before_lines.size() - 1), same_before);
@@ -382,22 +449,30 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             // pair is looked up, and only a new one is read into a line.
             line_sources.push_back({Data_Storage, record});
             const auto [line, added_line] = known_lines.Insert(
-                Hash_Source(line_sources.back()),
+                Hash_Of(line_sources.back()),
                 static_cast<std::uint32_t>(line_sources.size() - 1), same_source);
             if (!added_line) {
                 line_sources.pop_back();
             } else {
                 lines.push_back(Line_Of(record));
                 Widen(extremes, lines.back());
-                // A line's first transition ends a shortest script to it,
-                // as every configuration is taken in order of its distance:
-                // only a new line can give a property its evidence.
-                for (std::size_t i = 0; undecided > 0 && i < properties.size(); ++i) {
-                    if (result.evidence[i].empty() &&
-                        Evaluate(properties[i].expression, lines.back()) != properties[i].always) {
-                        result.evidence[i] = script();
-                        --undecided;
-                    }
+            }
+            // A line's first transition ends a shortest script to it, as
+            // every configuration is taken in order of its distance: only a
+            // new line can give a property its evidence, unless it reads
+            // the line before too.
+            for (std::size_t i = 0;
+                 (added_line || any_before) && undecided > 0 && i < properties.size(); ++i) {
+                const Expression& expression = properties[i].expression;
+                if (!result.evidence[i].empty() || (!added_line && !expression.uses_before)) {
+                    continue;
+                }
+                const Trace_Line& before = before_lines
+                                               ? result.before_lines[result.before_of[at]]
+                                               : lines[line];
+                if (Evaluate(expression, lines[line], before) != properties[i].always) {
+                    result.evidence[i] = script();
+                    --undecided;
                 }
             }
 
@@ -407,7 +482,7 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             configurations.push_back(Save_Configuration());
             const auto index = static_cast<std::uint32_t>(configurations.size() - 1);
             const auto [found, added] =
-                known.Insert(Hash_Configuration(configurations.back()), index, same_configuration);
+                known.Insert(Hash_Of(configurations.back()), index, same_configuration);
             if (added) {
                 nodes.push_back({at, key});
             } else {
@@ -443,6 +518,7 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
         result.reached_by.push_back(node.input == NONE ? IDLE_TICK : static_cast<char>(node.input));
     }
     result.lines = std::move(lines);
+    Find_Into(result);
     Restore_Configuration(result.start);
     return result;
 }

@@ -37,7 +37,8 @@ constexpr char Script_Byte(int input)
 }
 
 // A condition to check on every trace line: that it always holds, or that
-// some script reaches a line where it does.
+// some script reaches a line where it does. One that reads a before. field
+// is checked on every transition, the others once per distinct line.
 struct Property {
     bool always;
     Expression expression;
@@ -45,6 +46,9 @@ struct Property {
 
 struct Exploration {
     Oven_Configuration start{}; // the configuration at start-up
+    // Tick 0's line: the oven at start-up, with no key, nothing taken and no
+    // buzzer. It is its own before line.
+    Trace_Line start_line{};
     std::size_t configurations = 0;
     std::size_t transitions = 0;
     std::size_t panel_states = 0; // distinct panel-and-record values of the trace lines
@@ -79,19 +83,30 @@ struct Exploration {
     std::vector<std::uint32_t> next;
     std::vector<std::uint32_t> line_of;
     std::vector<Trace_Line> lines;
+    // The transitions into each configuration c, as their indexes into
+    // next: into_edges[into_first[c]] up to into_edges[into_first[c + 1]].
+    std::vector<std::uint32_t> into_first;
+    std::vector<std::uint32_t> into_edges;
     // How each configuration was first reached: from `parent`, by the
     // script byte `reached_by` (none for start-up).
     std::vector<std::uint32_t> parent;
     std::vector<char> reached_by;
-    // For the guards of the graph, kept only when asked for: each
-    // configuration as a trace line shows it before a tick
-    // (before_lines[before_of[c]]: the door, the light as last drawn, the
-    // record, the state), and the state that each input, q too, takes it
-    // to (moved_to[c * INPUT_COUNT + input]).
+    // Kept only when asked for: each configuration as a trace line shows it
+    // before a tick (before_lines[before_of[c]]: the door, the light as last
+    // drawn, the record, the state), which is what before. fields read;
+    // and for the guards of the graph, the state that each input, q too,
+    // takes it to (moved_to[c * INPUT_COUNT + input]).
     std::vector<std::uint32_t> before_of;
     std::vector<Trace_Line> before_lines;
     std::vector<unsigned char> moved_to;
 };
+
+// The configuration that input `input` of the STEP_INPUTS takes `c` to, and
+// the trace line of that tick.
+inline std::size_t Edge(std::uint32_t c, int input)
+{
+    return std::size_t{c} * STEP_INPUTS + static_cast<std::size_t>(input);
+}
 
 // The shortest script to configuration `c`, one byte per tick.
 std::string Script_To(const Exploration& exploration, std::uint32_t c);
@@ -99,10 +114,12 @@ std::string Script_To(const Exploration& exploration, std::uint32_t c);
 // The default limit of configurations, far above the oven's own.
 constexpr std::size_t DEFAULT_MAX_CONFIGURATIONS = 1000000;
 
-// Whether an exploration keeps what the graph's guards are found from: a
-// tenth of its time, and of its memory, that only the graph needs.
-enum class Guard_Data { LEFT_OUT, KEPT };
+// What an exploration keeps beyond the graph: the lines before each tick
+// (for before. fields), and with them what the graph's guards are found
+// from. Each costs a tenth of its time, and of its memory.
+enum class Guard_Data { LEFT_OUT, BEFORE_LINES, KEPT };
 
+// Properties that read before. fields get the lines before in any case.
 Exploration Explore(const std::vector<Property>& properties,
                     std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS,
                     Guard_Data guard_data = Guard_Data::LEFT_OUT);

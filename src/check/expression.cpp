@@ -1,6 +1,7 @@
 #include "check/expression.h"
 
 #include <array>
+#include <cassert>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +12,16 @@
 namespace
 {
 
-// Node kinds.
-enum Kind : int { CONSTANT, FIELD, NOT, AND, OR, IMPLIES, EQ, NE, LT, LE, GT, GE };
+using enum Expression::Kind;
+
+// The prefix operators of a formula, by name.
+struct Prefix {
+    const char* name;
+    int kind;
+};
+constexpr Prefix PREFIXES[] = {{"AX", AX}, {"EX", EX}, {"AF", AF},
+                               {"EF", EF}, {"AG", AG}, {"EG", EG}};
+constexpr char BEFORE_PREFIX[] = "before.";
 
 // What a part of a condition stands for. A key is the key as the oven takes
 // it: 'a' to 'f', 'q', or none (no key, or any other byte); keys are equal
@@ -80,7 +89,19 @@ std::string State_Names()
 constexpr char KEYS[] = "abcdefq"; // the keys that reach the oven
 
 struct Token {
-    enum Kind { END, WORD, DIGITS, CHARACTER, TEXT, OPEN, CLOSE, COMPARE, BAD } kind = END;
+    enum Kind {
+        END,
+        WORD,
+        DIGITS,
+        CHARACTER,
+        TEXT,
+        OPEN,
+        CLOSE,
+        OPEN_SQUARE,
+        CLOSE_SQUARE,
+        COMPARE,
+        BAD
+    } kind = END;
     std::size_t offset = 0;
     std::size_t length = 0;
     int compare = 0;   // EQ to GE, for a comparison
@@ -100,14 +121,15 @@ struct Part {
 class Parser
 {
   public:
-    Parser(std::string_view text, Expression& expression, Expression_Error& error)
-        : text_(text), expression_(expression), error_(error)
+    Parser(std::string_view text, Expression& expression, Expression_Error& error, bool formula)
+        : text_(text), expression_(expression), error_(error), formula_(formula)
     {
     }
 
     bool Parse()
     {
         expression_.nodes.clear();
+        expression_.uses_before = false;
         Advance();
         if (token_.kind == Token::END) {
             return Fail(token_, "empty condition");
@@ -133,9 +155,11 @@ class Parser
     std::string_view text_;
     Expression& expression_;
     Expression_Error& error_;
+    bool formula_;         // temporal operators allowed
     std::size_t next_ = 0; // where the next token starts
     Token token_;          // the token at hand
     int depth_ = 0;        // parentheses, not and implies open around the token
+    int temporal_ = 0;     // temporal operators so far
 
     // Goes one level deeper at `token`, or fails there past the limit: the
     // parser recurses once per level, and a long text must not run it out of
@@ -144,7 +168,9 @@ class Parser
     {
         if (depth_ == MAX_NESTING) {
             return Fail(token, Words({"nested too deep: at most ", std::to_string(MAX_NESTING),
-                                      " levels of parentheses, not and implies"}));
+                                      formula_ ? " levels of parentheses, not, implies and "
+                                                 "temporal operators"
+                                               : " levels of parentheses, not and implies"}));
         }
         ++depth_;
         return true;
@@ -199,6 +225,13 @@ class Parser
             while (std::isalnum(at(end)) || at(end) == '_') {
                 ++end;
             }
+            // before.NAME is one word.
+            const std::string_view prefix(BEFORE_PREFIX);
+            if (text_.substr(next_, end - next_ + 1) == prefix) {
+                for (++end; std::isalnum(at(end)) || at(end) == '_';) {
+                    ++end;
+                }
+            }
         } else if (std::isdigit(c) || (c == '-' && std::isdigit(at(end)))) {
             token_.kind = Token::DIGITS;
             while (std::isdigit(at(end))) {
@@ -224,6 +257,8 @@ class Parser
             end += at(end) == '"' ? 1 : 0;
         } else if (c == '(' || c == ')') {
             token_.kind = c == '(' ? Token::OPEN : Token::CLOSE;
+        } else if (formula_ && (c == '[' || c == ']')) {
+            token_.kind = c == '[' ? Token::OPEN_SQUARE : Token::CLOSE_SQUARE;
         } else if (c == '=' && at(end) == '=') {
             token_.kind = Token::BAD; // a common slip, named below
             end += 1;
@@ -350,13 +385,36 @@ class Parser
         return true;
     }
 
+    // The temporal prefix operator at hand, or -1.
+    int Prefix_Kind() const
+    {
+        for (const Prefix& prefix : PREFIXES) {
+            if (Is_Word(prefix.name)) {
+                return prefix.kind;
+            }
+        }
+        return -1;
+    }
+
+    // One more temporal operator, at `token`, or a failure past the limit.
+    bool Temporal(const Token& token)
+    {
+        if (temporal_ == MAX_TEMPORAL_OPERATORS) {
+            return Fail(token, Words({"at most ", std::to_string(MAX_TEMPORAL_OPERATORS),
+                                      " temporal operators in one formula"}));
+        }
+        ++temporal_;
+        return true;
+    }
+
     bool Not(Part& part)
     {
-        if (!Is_Word("not")) {
+        const int kind = formula_ ? Prefix_Kind() : -1;
+        if (!Is_Word("not") && kind < 0) {
             return Comparison(part);
         }
         const Token word = token_;
-        if (!Deeper(word)) {
+        if (!Deeper(word) || (kind >= 0 && !Temporal(word))) {
             return false;
         }
         Advance();
@@ -365,7 +423,7 @@ class Parser
         if (!operand) {
             return false;
         }
-        part.node = Add(NOT, part.node);
+        part.node = Add(kind >= 0 ? kind : NOT, part.node);
         part.length = part.offset + part.length - word.offset;
         part.offset = word.offset;
         return true;
@@ -490,19 +548,106 @@ class Parser
             break;
         }
         case Token::WORD:
+            if (formula_ && Until_Ahead()) {
+                if (!Until(part)) {
+                    return false;
+                }
+                break;
+            }
             if (!Name(part)) {
                 return false;
             }
             break;
+        case Token::OPEN_SQUARE:
+        case Token::CLOSE_SQUARE:
+            return Fail(token_, Words({"'", Text(token_), "' belongs to A[ F U G ] or E[ F U G ]"}));
         }
         Advance();
         return true;
+    }
+
+    // A or E, then '[': an until.
+    bool Until_Ahead() const
+    {
+        if (Text(token_) != "A" && Text(token_) != "E") {
+            return false;
+        }
+        std::size_t i = next_;
+        while (i < text_.size() && std::isspace(static_cast<unsigned char>(text_[i]))) {
+            ++i;
+        }
+        return i < text_.size() && text_[i] == '[';
+    }
+
+    // A[ F U G ] or E[ F U G ], from its A or E to its ']', which is the
+    // token at hand after it.
+    bool Until(Part& part)
+    {
+        const Token first = token_;
+        const int kind = Text(first) == "A" ? AU : EU;
+        if (!Deeper(first) || !Temporal(first)) {
+            return false;
+        }
+        Advance(); // the '['
+        const Token open = token_;
+        Advance();
+        Part left;
+        Part right;
+        bool parsed = Implies(left) && Condition(left);
+        if (parsed && !Is_Word("U")) {
+            parsed = Fail(token_, token_.kind == Token::END ? "'U' is missing at the end"
+                                                            : "expected 'U' here");
+        }
+        if (parsed) {
+            Advance();
+            parsed = Implies(right) && Condition(right);
+        }
+        if (parsed && token_.kind != Token::CLOSE_SQUARE) {
+            parsed = token_.kind == Token::END ? Fail(open, "this '[' is never closed")
+                                               : Fail(token_, "expected ']' here");
+        }
+        Shallower();
+        if (!parsed) {
+            return false;
+        }
+        part.node = Add(kind, left.node, right.node);
+        part.type = BOOLEAN;
+        part.offset = first.offset;
+        part.length = token_.offset + token_.length - first.offset;
+        return true;
+    }
+
+    // before.NAME: a field of the oven, as the tick found it.
+    bool Before(Part& part)
+    {
+        const std::string_view name = Text(token_).substr(std::string_view(BEFORE_PREFIX).size());
+        for (std::size_t field = 0; field < TRACE_FIELDS.size(); ++field) {
+            if (name != TRACE_FIELDS[field].name || TRACE_FIELDS[field].of_the_tick) {
+                continue;
+            }
+            const Field_Use use = Use_Of(TRACE_FIELDS[field].type);
+            part.node = Add(BEFORE, -1, -1, static_cast<double>(field));
+            part.type = use.type;
+            part.state_field = TRACE_FIELDS[field].type == Field_Type::STATE;
+            expression_.uses_before = true;
+            return true;
+        }
+        return Fail(token_, "before. reads a field of the oven as the tick found it: " +
+                                Listed(
+                                    TRACE_FIELDS,
+                                    [](const Trace_Field& field) {
+                                        return !field.of_the_tick && Use_Of(field.type).usable;
+                                    },
+                                    [](const Trace_Field& field) { return field.name; }));
     }
 
     // A field or a named constant.
     bool Name(Part& part)
     {
         const std::string_view name = Text(token_);
+        if (name.starts_with(BEFORE_PREFIX)) {
+            return Before(part);
+        }
         for (std::size_t field = 0; field < TRACE_FIELDS.size(); ++field) {
             if (name != TRACE_FIELDS[field].name) {
                 continue;
@@ -532,8 +677,17 @@ class Parser
                 return true;
             }
         }
-        if (name == "implies" || name == "or" || name == "and" || name == "not") {
+        if (name == "implies" || name == "or" || name == "and" || name == "not" ||
+            (formula_ && name == "U")) {
             return Fail(token_, Words({"a value is missing before '", name, "'"}));
+        }
+        if (formula_ && (name == "A" || name == "E")) {
+            return Fail(token_, Words({name, " is written ", name, "[ F U G ]"}));
+        }
+        for (const Prefix& prefix : PREFIXES) {
+            if (name == prefix.name || (!formula_ && (name == "A" || name == "E"))) {
+                return Fail(token_, Words({name, " is a temporal operator: it is for --ctl"}));
+            }
         }
         // The commonest slips: a field in capitals, a key without its quotes.
         std::string lower(name);
@@ -557,7 +711,7 @@ class Parser
 
 // One node's value from its operands' values.
 double Value(const Expression::Node& node, const std::vector<double>& values,
-             const Trace_Line& line)
+             const Trace_Line& line, const Trace_Line& before)
 {
     const auto operand = [&values](int which) { return values[static_cast<std::size_t>(which)]; };
     switch (node.kind) {
@@ -565,6 +719,8 @@ double Value(const Expression::Node& node, const std::vector<double>& values,
         return node.value;
     case FIELD:
         return line[static_cast<std::size_t>(node.value)];
+    case BEFORE:
+        return before[static_cast<std::size_t>(node.value)];
     case NOT:
         return operand(node.left) == 0;
     case AND:
@@ -583,16 +739,36 @@ double Value(const Expression::Node& node, const std::vector<double>& values,
         return operand(node.left) <= operand(node.right);
     case GT:
         return operand(node.left) > operand(node.right);
-    default:
+    case GE:
         return operand(node.left) >= operand(node.right);
+    default:
+        break;
     }
+    assert(false && "a temporal operator is labelled on the graph, not evaluated on a line");
+    return 0;
 }
 
 } // namespace
 
 bool Parse_Expression(std::string_view text, Expression& expression, Expression_Error& error)
 {
-    return Parser(text, expression, error).Parse();
+    return Parser(text, expression, error, false).Parse();
+}
+
+bool Parse_Formula(std::string_view text, Expression& formula, Expression_Error& error)
+{
+    return Parser(text, formula, error, true).Parse();
+}
+
+const char* Temporal_Name(int kind)
+{
+    for (const Prefix& prefix : PREFIXES) {
+        if (prefix.kind == kind) {
+            return prefix.name;
+        }
+    }
+    assert(kind == EU || kind == AU);
+    return kind == EU ? "E" : "A";
 }
 
 bool Parse_Leads_To(std::string_view text, Expression& from, Expression& to,
@@ -619,16 +795,29 @@ bool Parse_Leads_To(std::string_view text, Expression& from, Expression& to,
     return true;
 }
 
-bool Evaluate(const Expression& expression, const Trace_Line& line)
+bool Evaluate_Part(const Expression& formula, int first, int root, const Trace_Line& line,
+                   const Trace_Line& before)
 {
+    assert(first >= 0 && first <= root && static_cast<std::size_t>(root) < formula.nodes.size());
     // In order: every node's operands are worked out before it, so a deep
     // condition needs no deep recursion.
-    std::vector<double>& values = expression.values;
-    values.resize(expression.nodes.size());
-    for (std::size_t i = 0; i < expression.nodes.size(); ++i) {
-        values[i] = Value(expression.nodes[i], values, line);
+    std::vector<double>& values = formula.values;
+    values.resize(formula.nodes.size());
+    for (auto i = static_cast<std::size_t>(first); i <= static_cast<std::size_t>(root); ++i) {
+        values[i] = Value(formula.nodes[i], values, line, before);
     }
-    return values[static_cast<std::size_t>(expression.root)] != 0;
+    return values[static_cast<std::size_t>(root)] != 0;
+}
+
+bool Evaluate(const Expression& expression, const Trace_Line& line, const Trace_Line& before)
+{
+    return Evaluate_Part(expression, 0, expression.root, line, before);
+}
+
+bool Evaluate(const Expression& expression, const Trace_Line& line)
+{
+    assert(!expression.uses_before);
+    return Evaluate_Part(expression, 0, expression.root, line, line);
 }
 
 Trace_Line Line_Of(const Tick_Record& record)

@@ -136,53 +136,6 @@ void Print_Expression_Error(std::FILE* to, const char* option, std::string_view 
                  std::string(tail, '~').c_str());
 }
 
-const char* Query_Name(Query query)
-{
-    switch (query) {
-    case Query::ALWAYS:
-        return "always";
-    case Query::REACH:
-        return "reach";
-    case Query::INEVITABLE:
-        return "inevitable";
-    case Query::FOREVER:
-        return "forever";
-    case Query::LEADS_TO:
-        break;
-    }
-    return "leads-to";
-}
-
-bool Parse_Question(std::FILE* errors, Question& question, unsigned keys)
-{
-    const std::string option = std::string("--") + Query_Name(question.query);
-    Expression_Error error;
-    bool parsed = false;
-    switch (question.query) {
-    case Query::ALWAYS:
-    case Query::REACH:
-        return true; // parsed with the exploration's properties
-    case Query::INEVITABLE:
-        question.temporal.kind = Temporal_Kind::INEVITABLE;
-        parsed = Parse_Expression(question.condition, question.temporal.condition, error);
-        break;
-    case Query::FOREVER:
-        question.temporal.kind = Temporal_Kind::FOREVER;
-        parsed = Parse_Expression(question.condition, question.temporal.condition, error);
-        break;
-    case Query::LEADS_TO:
-        question.temporal.kind = Temporal_Kind::LEADS_TO;
-        parsed = Parse_Leads_To(question.condition, question.temporal.from,
-                                question.temporal.condition, error);
-        break;
-    }
-    question.temporal.keys = keys;
-    if (!parsed) {
-        Print_Expression_Error(errors, option.c_str(), question.condition, error);
-    }
-    return parsed;
-}
-
 bool Parse_Keys(std::FILE* errors, std::string_view set, unsigned& keys)
 {
     keys = 0;
@@ -227,45 +180,6 @@ std::string Json_String(std::string_view text)
     return json + "\"";
 }
 
-// What one question's answer comes to, whatever its form.
-struct Verdict {
-    bool good;           // holds, or met
-    const char* verdict; // "holds", "fails", "met" or "not met"
-    bool bounded = false;
-    long fewest = 0;
-    long most = 0;
-    std::vector<Temporal_Evidence> evidence;
-};
-
-Verdict Judge(const Question& question, const Exploration& exploration)
-{
-    if (question.query == Query::ALWAYS || question.query == Query::REACH) {
-        const bool always = question.query == Query::ALWAYS;
-        const std::string& script = exploration.evidence[question.property];
-        Verdict verdict{script.empty() == always,
-                        always ? (script.empty() ? "holds" : "fails")
-                               : (script.empty() ? "not met" : "met"),
-                        false,
-                        0,
-                        0,
-                        {}};
-        if (!script.empty()) {
-            verdict.bounded = true;
-            verdict.fewest = verdict.most = static_cast<long>(script.size());
-            verdict.evidence.push_back(
-                {always ? "counterexample" : "witness", script, "", false, 0});
-        }
-        return verdict;
-    }
-    Temporal_Answer answer = Answer(exploration, question.temporal);
-    const bool within = question.max_ticks < 0 || answer.most <= question.max_ticks;
-    const bool good = answer.holds && within;
-    const bool forever = question.query == Query::FOREVER;
-    return {good,           forever ? (good ? "met" : "not met") : (good ? "holds" : "fails"),
-            answer.bounded, answer.fewest,
-            answer.most,    std::move(answer.evidence)};
-}
-
 // The bytes of a piece of evidence as a script file has them.
 std::string Script_Of(const Temporal_Evidence& evidence)
 {
@@ -281,18 +195,16 @@ void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict
 {
     // Appended, never "literal" + std::string: g++ 12 at -O3 takes that for
     // an overlapping copy (-Wrestrict), a known false positive.
-    const bool bounds = question.query != Query::ALWAYS && question.query != Query::REACH;
-    const bool one_number = question.query == Query::FOREVER;
     std::string line = "{\"query\":";
-    line.append(Json_String(Query_Name(question.query)))
+    line.append(Json_String(Form_Of(question.query).name))
         .append(",\"condition\":")
         .append(Json_String(question.condition))
         .append(",\"verdict\":")
         .append(Json_String(verdict.verdict))
         .append(",\"fewest\":")
-        .append(verdict.bounded && !one_number ? std::to_string(verdict.fewest) : "null")
+        .append(verdict.fewest_shown ? std::to_string(verdict.fewest) : "null")
         .append(",\"most\":")
-        .append(verdict.bounded && bounds ? std::to_string(verdict.most) : "null")
+        .append(verdict.most_shown ? std::to_string(verdict.most) : "null")
         .append(",\"evidence\":[");
     for (std::size_t i = 0; i < verdict.evidence.size(); ++i) {
         const Temporal_Evidence& evidence = verdict.evidence[i];
@@ -304,59 +216,65 @@ void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict
             .append(",\"loop\":")
             .append(evidence.lasso ? Json_String(evidence.loop) : "null")
             .append(",\"at\":")
-            .append(question.query == Query::LEADS_TO ? std::to_string(evidence.at) : "null")
+            .append(verdict.at_shown ? std::to_string(evidence.at) : "null")
             .append("}");
     }
     line.append("]}\n");
     std::fputs(line.c_str(), out);
 }
 
-// The answer as text; every line after the question's own begins with
-// `indent` and two spaces.
-void Print_Text(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
-                const Exploration& exploration, const char* indent = "")
+} // namespace
+
+namespace
 {
-    std::fprintf(out, "%s %s\n", Query_Name(question.query), question.condition.c_str());
+
+// The question as asked, and the keys its scripts press when not all.
+void Print_Heading(std::FILE* out, const Question& question, const char* indent)
+{
+    std::fprintf(out, "%s %s\n", Form_Of(question.query).name, question.condition.c_str());
     const unsigned keys = question.temporal.keys;
-    if (question.query != Query::ALWAYS && question.query != Query::REACH &&
-        keys != ALL_STEP_INPUTS) {
+    if (Form_Of(question.query).over_time && keys != ALL_STEP_INPUTS) {
         std::string set;
         for (int input = 0; input < STEP_INPUTS; ++input) {
             set += (keys >> input & 1U) != 0 ? std::string(1, Script_Byte(input)) : "";
         }
         std::fprintf(out, "%s  pressing only %s\n", indent, set.c_str());
     }
-    switch (question.query) {
-    case Query::ALWAYS:
-    case Query::REACH: {
-        const bool always = question.query == Query::ALWAYS;
-        if (verdict.evidence.empty()) {
-            std::fputs(always ? "  holds on every trace line of every key script\n"
-                              : "  not met: no key script reaches such a trace line\n",
-                       out);
-            return;
-        }
-        const std::string& script = verdict.evidence[0].script;
-        std::fprintf(out, "%s  %s after %zu %s: %s\n", indent, always ? "fails" : "met",
-                     script.size(), Ticks(script.size()), Readable_Script(script).c_str());
-        Print_Last_Line(out, fd, exploration, script);
+}
+
+} // namespace
+
+void Print_Property(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
+                    const Exploration& exploration, const char* indent)
+{
+    Print_Heading(out, question, indent);
+    const bool always = question.query == Query::ALWAYS;
+    if (verdict.evidence.empty()) {
+        std::fputs(always ? "  holds on every trace line of every key script\n"
+                          : "  not met: no key script reaches such a trace line\n",
+                   out);
         return;
     }
-    case Query::INEVITABLE:
-    case Query::FOREVER:
-    case Query::LEADS_TO:
-        break;
-    }
+    const std::string& script = verdict.evidence[0].script;
+    std::fprintf(out, "%s  %s after %zu %s: %s\n", indent, always ? "fails" : "met", script.size(),
+                 Ticks(script.size()), Readable_Script(script).c_str());
+    Print_Last_Line(out, fd, exploration, script);
+}
+
+void Print_Over_Time(std::FILE* out, int /*fd*/, const Question& question, const Verdict& verdict,
+                     const Exploration& /*exploration*/, const char* indent)
+{
+    Print_Heading(out, question, indent);
+    const bool leads_to = question.query == Query::LEADS_TO;
+    const bool forever = question.query == Query::FOREVER;
     for (const Temporal_Evidence& evidence : verdict.evidence) {
         const std::string script = Readable_Script(evidence.script);
         const std::string at =
-            question.query == Query::LEADS_TO
-                ? std::string(", from the P line at tick ").append(std::to_string(evidence.at))
-                : "";
+            leads_to ? std::string(", from the P line at tick ").append(std::to_string(evidence.at))
+                     : "";
         if (evidence.lasso) {
-            const char* what = question.query == Query::FOREVER
-                                   ? "met: every line satisfies it, round and round"
-                               : question.query == Query::INEVITABLE
+            const char* what = forever ? "met: every line satisfies it, round and round"
+                               : !leads_to
                                    ? "fails: no line satisfies it, round and round"
                                    : "fails: no later line satisfies Q, round and round";
             std::fprintf(out, "%s  %s%s: %s%s(%s)\n", indent, what, at.c_str(), script.c_str(),
@@ -365,11 +283,11 @@ void Print_Text(std::FILE* out, int fd, const Question& question, const Verdict&
         }
         const bool fewest = std::string_view(evidence.role) == "fewest";
         const long ticks = fewest ? verdict.fewest : verdict.most;
-        if (question.query == Query::FOREVER && ticks == 0) {
+        if (forever && ticks == 0) {
             std::fprintf(out, "%s  not met: it fails on tick 1 already\n", indent);
             continue;
         }
-        if (question.query == Query::FOREVER) {
+        if (forever) {
             std::fprintf(out, "%s  not met: it holds at most %ld %s in a row from tick 1: %s\n",
                          indent, ticks, Ticks(static_cast<std::size_t>(ticks)), script.c_str());
             continue;
@@ -378,7 +296,7 @@ void Print_Text(std::FILE* out, int fd, const Question& question, const Verdict&
                      fewest ? "fewest" : "most  ", ticks, Ticks(static_cast<std::size_t>(ticks)),
                      at.c_str(), script.c_str());
     }
-    if (question.query == Query::LEADS_TO && verdict.evidence.empty()) {
+    if (leads_to && verdict.evidence.empty()) {
         std::fprintf(out, "%s  holds: no never-ending script has a P line\n", indent);
     }
     if (!verdict.good && verdict.evidence.size() == 2) {
@@ -387,19 +305,52 @@ void Print_Text(std::FILE* out, int fd, const Question& question, const Verdict&
     }
 }
 
-} // namespace
+void Print_Ctl(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
+               const Exploration& exploration, const char* indent)
+{
+    Print_Heading(out, question, indent);
+    if (verdict.evidence.empty()) {
+        const char* why = verdict.outermost.empty()
+                              ? "its outermost operator is not temporal: no script shows it"
+                          : verdict.good ? "on every continuation: no script shows it"
+                                         : "on no continuation: no script shows it";
+        std::fprintf(out, "%s  %s (%s)\n", indent, verdict.verdict, why);
+        return;
+    }
+    const Temporal_Evidence& evidence = verdict.evidence[0];
+    const std::string script = Readable_Script(evidence.script);
+    const char* what = verdict.good ? "a witness for" : "a counterexample to";
+    if (evidence.lasso) {
+        std::fprintf(out, "%s  %s: %s %s, round and round: %s%s(%s)\n", indent, verdict.verdict,
+                     what, verdict.outermost.c_str(), script.c_str(), script.empty() ? "" : " ",
+                     Readable_Script(evidence.loop).c_str());
+    } else if (evidence.script.empty()) {
+        std::fprintf(out, "%s  %s: %s %s at tick 0, start-up\n", indent, verdict.verdict, what,
+                     verdict.outermost.c_str());
+    } else {
+        std::fprintf(out, "%s  %s: %s %s, after %zu %s: %s\n", indent, verdict.verdict, what,
+                     verdict.outermost.c_str(), evidence.script.size(),
+                     Ticks(evidence.script.size()), script.c_str());
+        Print_Last_Line(out, fd, exploration, evidence.script);
+    }
+    if (verdict.nested) {
+        std::fprintf(out, "%s  (the formulas nested inside %s get no evidence of their own)\n",
+                     indent, verdict.outermost.c_str());
+    }
+}
 
 bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& questions,
                    const Exploration& exploration, bool json, std::string& first_script)
 {
     bool all = true;
     for (const Question& question : questions) {
-        const Verdict verdict = Judge(question, exploration);
+        const Query_Form& form = Form_Of(question.query);
+        const Verdict verdict = form.judge(question, exploration);
         all = all && verdict.good;
         if (json) {
             Print_Json(out, question, verdict);
         } else {
-            Print_Text(out, fd, question, verdict, exploration);
+            form.print(out, fd, question, verdict, exploration, "");
         }
         if (first_script.empty() && !verdict.evidence.empty()) {
             first_script = Script_Of(verdict.evidence[0]);
@@ -482,12 +433,13 @@ bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration
     std::fputs("\nOver time, on never-ending scripts:\n", out);
     const std::vector<Builtin_Temporal>& builtins_over_time = Builtin_Temporal_Properties();
     for (std::size_t i = 0; i < temporal.size(); ++i) {
-        const Verdict verdict = Judge(temporal[i], exploration);
+        const Query_Form& form = Form_Of(temporal[i].query);
+        const Verdict verdict = form.judge(temporal[i], exploration);
         all = all && verdict.good;
         std::fprintf(out, "  %-6s %s\n", verdict.good ? "holds" : "FAILS",
                      builtins_over_time[i].description.c_str());
         std::fputs("         ", out);
-        Print_Text(out, fd, temporal[i], verdict, exploration, "       ");
+        form.print(out, fd, temporal[i], verdict, exploration, "       ");
         if (first_script.empty() && !verdict.good && !verdict.evidence.empty()) {
             first_script = Script_Of(verdict.evidence[0]);
         }

@@ -10,25 +10,8 @@
 
 #include "check/explore.h"
 #include "check/expression.h"
+#include "check/forms.h"
 #include "check/temporal.h"
-
-// The five forms of question.
-enum class Query { ALWAYS, REACH, INEVITABLE, FOREVER, LEADS_TO };
-// As the command line and the JSON name them: "always" to "leads-to".
-const char* Query_Name(Query query);
-
-// A question as the user wrote it, and what it was parsed to.
-struct Question {
-    Query query;
-    std::string condition;
-    std::size_t property = 0;  // always and reach: its index in the exploration's evidence
-    Temporal_Query temporal{}; // the others
-    long max_ticks = -1;       // a built-in's bound on the most ticks, or -1 for none
-};
-
-// Parses the question's condition (P --> Q for a leads-to) with the keys
-// that may be pressed; false, with the error said on `errors`.
-bool Parse_Question(std::FILE* errors, Question& question, unsigned keys);
 
 // Parses a --keys SET, such as ".ae"; false, with the error said on `errors`.
 bool Parse_Keys(std::FILE* errors, std::string_view set, unsigned& keys);

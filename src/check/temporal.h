@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "check/ctl.h"
 #include "check/explore.h"
 #include "check/expression.h"
 
@@ -16,16 +17,20 @@ enum class Temporal_Kind {
     LEADS_TO,   // after every line with P, Q on that line or a later one
 };
 
-// Which of the STEP_INPUTS may be pressed, a bit each: in the whole script
-// for inevitable and forever, in the continuations after P for leads-to.
-constexpr unsigned ALL_STEP_INPUTS = (1U << STEP_INPUTS) - 1;
-
+// `keys`: which of the STEP_INPUTS may be pressed, a bit each: in the whole
+// script for inevitable and forever, in the continuations after P for
+// leads-to.
 struct Temporal_Query {
     Temporal_Kind kind;
     Expression condition; // Q for leads-to
     Expression from;      // P, for leads-to only
     unsigned keys = ALL_STEP_INPUTS;
 };
+
+// The formula a question is, judged at tick 0: inevitable is AX AF P,
+// forever EX EG P, and leads-to AX AG (P implies AF Q), with the AG on
+// every input.
+Expression Formula_Of(const Temporal_Query& query);
 
 // A script shown as evidence. A lasso goes round `loop` for ever after
 // `script`; `at` is the tick of the P line of a leads-to, or 0.
@@ -45,5 +50,6 @@ struct Temporal_Answer {
     std::vector<Temporal_Evidence> evidence;
 };
 
-// Answers `query` from a complete exploration.
+// Answers `query` from a complete exploration: the verdict from the
+// formula's labels, then the bounds and evidence.
 Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& query);

@@ -15,6 +15,7 @@ struct Tick_Record {
     int state;       // the controller's state after its step, 1 to 9
     bool buzzer;     // the buzzer sounded in this tick's step
     bool taken;      // the key was acted on: by the door, the controller, or as q
+    bool operator==(const Tick_Record&) const = default;
 };
 
 // One tick: the door sensor, the back light and the panel lines, the

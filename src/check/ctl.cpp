@@ -1,0 +1,730 @@
+#include "check/ctl.h"
+
+#include <algorithm>
+#include <cassert>
+#include <limits>
+#include <map>
+#include <optional>
+
+namespace
+{
+
+using enum Expression::Kind;
+constexpr std::uint32_t UNSEEN = std::numeric_limits<std::uint32_t>::max();
+
+unsigned Keys_Of(const Expression::Node& node)
+{
+    return static_cast<unsigned>(node.value);
+}
+
+bool Pressed(unsigned keys, int input)
+{
+    return (keys >> input & 1U) != 0;
+}
+
+// Where the formula's positions lead, and from where.
+class Graph
+{
+  public:
+    explicit Graph(const Exploration& exploration) : exploration_(exploration)
+    {
+        assert(exploration.into_first.size() == exploration.parent.size() + 1 &&
+               "a complete exploration, with its transitions into each configuration");
+    }
+
+    const Exploration& exploration() const
+    {
+        return exploration_;
+    }
+    std::uint32_t Configurations() const
+    {
+        return static_cast<std::uint32_t>(exploration_.parent.size());
+    }
+    std::size_t Positions() const
+    {
+        return exploration_.next.size() + 1;
+    }
+    // The configuration after position `p`: a transition's, or start-up.
+    std::uint32_t After(std::size_t p) const
+    {
+        return p < exploration_.next.size() ? exploration_.next[p] : 0;
+    }
+    // Calls `visit(edge)` for each transition on `keys` into `c`.
+    template <class Visit> void Into(std::uint32_t c, unsigned keys, Visit visit) const
+    {
+        for (std::uint32_t k = exploration_.into_first[c]; k < exploration_.into_first[c + 1];
+             ++k) {
+            const std::uint32_t edge = exploration_.into_edges[k];
+            if (Pressed(keys, static_cast<int>(edge % STEP_INPUTS))) {
+                visit(edge);
+            }
+        }
+    }
+
+  private:
+    const Exploration& exploration_;
+};
+
+// Positions where labels hold, or fail: `value`; everywhere, without labels.
+struct Where {
+    Where() = default;
+    Where(const Labels* labels, bool value = true)
+        : labels_(labels == nullptr ? nullptr : labels->data()), value_(value)
+    {
+    }
+    bool Has(std::size_t p) const
+    {
+        return labels_ == nullptr || (labels_[p] != 0) == value_;
+    }
+
+  private:
+    const char* labels_ = nullptr;
+    bool value_ = true;
+};
+
+// For each configuration: whether some input of `keys` from it starts a way
+// through positions in `through` to one in `target`. A search backwards
+// from the configurations with a target one tick on.
+std::vector<char> Exists_Until(const Graph& graph, unsigned keys, Where through, Where target)
+{
+    std::vector<char> reached(graph.Configurations(), 0);
+    std::vector<std::uint32_t> queue;
+    for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
+        for (int input = 0; input < STEP_INPUTS && reached[c] == 0; ++input) {
+            reached[c] = Pressed(keys, input) && target.Has(Edge(c, input)) ? 1 : 0;
+        }
+        if (reached[c] != 0) {
+            queue.push_back(c);
+        }
+    }
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        graph.Into(queue[i], keys, [&](std::uint32_t edge) {
+            const std::uint32_t from = edge / STEP_INPUTS;
+            if (reached[from] == 0 && through.Has(edge)) {
+                reached[from] = 1;
+                queue.push_back(from);
+            }
+        });
+    }
+    return reached;
+}
+
+// For each configuration: whether some input of `keys` from it starts a
+// way that stays in `through` for ever. Each counts its inputs into
+// `through`; a configuration none is left of drops out, and takes one from
+// each configuration that led into it that way.
+std::vector<char> Exists_Always(const Graph& graph, unsigned keys, Where through)
+{
+    std::vector<std::uint8_t> ways(graph.Configurations(), 0);
+    std::vector<std::uint32_t> queue;
+    for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
+        for (int input = 0; input < STEP_INPUTS; ++input) {
+            if (Pressed(keys, input) && through.Has(Edge(c, input))) {
+                ++ways[c];
+            }
+        }
+        if (ways[c] == 0) {
+            queue.push_back(c);
+        }
+    }
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        graph.Into(queue[i], keys, [&](std::uint32_t edge) {
+            const std::uint32_t from = edge / STEP_INPUTS;
+            if (through.Has(edge) && ways[from] > 0 && --ways[from] == 0) {
+                queue.push_back(from);
+            }
+        });
+    }
+    std::vector<char> stays(ways.size());
+    std::transform(ways.begin(), ways.end(), stays.begin(), [](auto n) { return n > 0; });
+    return stays;
+}
+
+// Where neither f nor g holds: an A[f U g] has failed there.
+Labels Neither(const Labels& f, const Labels& g)
+{
+    Labels neither(f.size());
+    for (std::size_t p = 0; p < neither.size(); ++p) {
+        neither[p] = f[p] == 0 && g[p] == 0 ? 1 : 0;
+    }
+    return neither;
+}
+
+// The first node of each node's part: its operands' parts come just before it.
+std::vector<int> Part_Starts(const Expression& formula)
+{
+    std::vector<int> first(formula.nodes.size());
+    for (std::size_t k = 0; k < formula.nodes.size(); ++k) {
+        const Expression::Node& node = formula.nodes[k];
+        first[k] = node.left >= 0 ? first[static_cast<std::size_t>(node.left)]
+                                  : static_cast<int>(k);
+    }
+    return first;
+}
+
+std::vector<char> Temporal_Inside(const Expression& formula)
+{
+    std::vector<char> inside(formula.nodes.size(), 0);
+    for (std::size_t k = 0; k < formula.nodes.size(); ++k) {
+        const Expression::Node& node = formula.nodes[k];
+        const auto of = [&inside](int operand) {
+            return operand >= 0 && inside[static_cast<std::size_t>(operand)] != 0;
+        };
+        inside[k] = Is_Temporal(node.kind) || of(node.left) || of(node.right) ? 1 : 0;
+    }
+    return inside;
+}
+
+// A part without temporal operators, at every position: once per distinct
+// line where it reads no before. field.
+Labels Condition_Labels(const Exploration& exploration, const Expression& formula, int first,
+                        int root)
+{
+    bool before = false;
+    for (int k = first; k <= root; ++k) {
+        before = before || formula.nodes[static_cast<std::size_t>(k)].kind == BEFORE;
+    }
+    const std::size_t edges = exploration.next.size();
+    Labels labels(edges + 1);
+    if (before) {
+        assert(exploration.before_of.size() == exploration.parent.size() &&
+               "the exploration kept the lines before each tick");
+        for (std::size_t e = 0; e < edges; ++e) {
+            const Trace_Line& was = exploration.before_lines[exploration.before_of[e / STEP_INPUTS]];
+            labels[e] = Evaluate_Part(formula, first, root,
+                                      exploration.lines[exploration.line_of[e]], was)
+                            ? 1
+                            : 0;
+        }
+    } else {
+        std::vector<char> by_line(exploration.lines.size());
+        for (std::size_t i = 0; i < by_line.size(); ++i) {
+            const Trace_Line& line = exploration.lines[i];
+            by_line[i] = Evaluate_Part(formula, first, root, line, line) ? 1 : 0;
+        }
+        for (std::size_t e = 0; e < edges; ++e) {
+            labels[e] = by_line[exploration.line_of[e]];
+        }
+    }
+    const Trace_Line& start = exploration.start_line;
+    labels[edges] = Evaluate_Part(formula, first, root, start, start) ? 1 : 0;
+    return labels;
+}
+
+// A temporal node's labels, from its operands'.
+// A temporal node's labels, from its operands'. The loops read and write
+// through plain pointers: a store through a char may change anything a
+// vector holds, and the compiler would read each vector's place again.
+Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const Labels& left,
+                       const Labels* right)
+{
+    const unsigned keys = Keys_Of(node);
+    const std::size_t edges = graph.exploration().next.size();
+    const std::uint32_t* const next = graph.exploration().next.data();
+    const char* const f = left.data();
+    const char* const g = right == nullptr ? nullptr : right->data();
+    Labels labels(edges + 1);
+    char* const out = labels.data();
+    // Each position's label from its own and the configuration after it.
+    const auto fill = [&](auto value) {
+        for (std::size_t p = 0; p < edges; ++p) {
+            out[p] = value(p, next[p]) ? 1 : 0;
+        }
+        out[edges] = value(edges, 0) ? 1 : 0; // tick 0, before start-up's configuration
+    };
+    if (node.kind == EX || node.kind == AX) {
+        const bool some = node.kind == EX;
+        std::vector<char> after(graph.Configurations());
+        for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
+            bool all = true;
+            bool any = false;
+            for (int input = 0; input < STEP_INPUTS; ++input) {
+                const bool holds = f[Edge(c, input)] != 0;
+                all = all && (!Pressed(keys, input) || holds);
+                any = any || (Pressed(keys, input) && holds);
+            }
+            after[c] = (some ? any : all) ? 1 : 0;
+        }
+        const char* const x = after.data();
+        fill([x](std::size_t, std::uint32_t c) { return x[c] != 0; });
+        return labels;
+    }
+    // The rest in terms of E[ U ] and EG: AF f = not EG not f, AG f = not
+    // EF not f, A[f U g] = not (E[not g U not f and not g] or EG not g).
+    const Where holds{&left, true};
+    const Where fails{&left, false};
+    switch (node.kind) {
+    case EF: {
+        const std::vector<char> until = Exists_Until(graph, keys, {}, holds);
+        const char* const u = until.data();
+        fill([f, u](std::size_t p, std::uint32_t c) { return f[p] != 0 || u[c] != 0; });
+        break;
+    }
+    case AG: {
+        const std::vector<char> until = Exists_Until(graph, keys, {}, fails);
+        const char* const u = until.data();
+        fill([f, u](std::size_t p, std::uint32_t c) { return f[p] != 0 && u[c] == 0; });
+        break;
+    }
+    case EG: {
+        const std::vector<char> always = Exists_Always(graph, keys, holds);
+        const char* const a = always.data();
+        fill([f, a](std::size_t p, std::uint32_t c) { return f[p] != 0 && a[c] != 0; });
+        break;
+    }
+    case AF: {
+        const std::vector<char> always = Exists_Always(graph, keys, fails);
+        const char* const a = always.data();
+        fill([f, a](std::size_t p, std::uint32_t c) { return f[p] != 0 || a[c] == 0; });
+        break;
+    }
+    case EU: {
+        const std::vector<char> until = Exists_Until(graph, keys, holds, {right, true});
+        const char* const u = until.data();
+        fill([f, g, u](std::size_t p, std::uint32_t c) {
+            return g[p] != 0 || (f[p] != 0 && u[c] != 0);
+        });
+        break;
+    }
+    default: {
+        assert(node.kind == AU && right != nullptr);
+        const Labels neither = Neither(left, *right);
+        const std::vector<char> until = Exists_Until(graph, keys, {right, false}, {&neither});
+        const std::vector<char> always = Exists_Always(graph, keys, {right, false});
+        const char* const u = until.data();
+        const char* const a = always.data();
+        fill([f, g, u, a](std::size_t p, std::uint32_t c) {
+            return g[p] != 0 || (f[p] != 0 && u[c] == 0 && a[c] == 0);
+        });
+        break;
+    }
+    }
+    return labels;
+}
+
+Labels Boolean_Labels(const Expression::Node& node, const Labels& left, const Labels* right)
+{
+    Labels labels(left.size());
+    const std::size_t size = labels.size();
+    const char* const a = left.data();
+    const char* const b = right == nullptr ? a : right->data();
+    char* const out = labels.data();
+    const auto fill = [&](auto value) {
+        for (std::size_t p = 0; p < size; ++p) {
+            out[p] = value(a[p] != 0, b[p] != 0) ? 1 : 0;
+        }
+    };
+    switch (node.kind) {
+    case NOT:
+        fill([](bool x, bool) { return !x; });
+        break;
+    case AND:
+        fill([](bool x, bool y) { return x && y; });
+        break;
+    case OR:
+        fill([](bool x, bool y) { return x || y; });
+        break;
+    default:
+        assert(node.kind == IMPLIES);
+        fill([](bool x, bool y) { return !x || y; });
+        break;
+    }
+    return labels;
+}
+
+// The labels of the nodes in `wanted`, each node they need labelled in
+// order (operands first), and each freed once its one user has it unless
+// it is wanted.
+std::vector<Labels> Label_Nodes(const Graph& graph, const Expression& formula,
+                                const std::vector<int>& wanted)
+{
+    const std::vector<int> first = Part_Starts(formula);
+    const std::vector<char> temporal = Temporal_Inside(formula);
+    std::vector<Labels> labels(formula.nodes.size());
+    std::vector<char> keep(formula.nodes.size(), 0);
+    int last = -1;
+    for (const int node : wanted) {
+        assert(node >= 0 && static_cast<std::size_t>(node) < formula.nodes.size());
+        keep[static_cast<std::size_t>(node)] = 1;
+        last = std::max(last, node);
+    }
+    // A part without temporal operators is labelled where it is used.
+    Labels scratch[2];
+    const auto operand = [&](int k, Labels& room) -> const Labels& {
+        const auto at = static_cast<std::size_t>(k);
+        if (labels[at].empty()) {
+            room = Condition_Labels(graph.exploration(), formula, first[at], k);
+            return room;
+        }
+        return labels[at];
+    };
+    const auto done_with = [&](int k) {
+        if (k >= 0 && keep[static_cast<std::size_t>(k)] == 0) {
+            Labels().swap(labels[static_cast<std::size_t>(k)]);
+        }
+    };
+    for (int k = 0; k <= last; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        const Expression::Node& n = formula.nodes[at];
+        if (temporal[at] == 0) {
+            if (keep[at] != 0) {
+                labels[at] = Condition_Labels(graph.exploration(), formula, first[at], k);
+            }
+            continue;
+        }
+        const Labels& left = operand(n.left, scratch[0]);
+        const Labels* right = n.right >= 0 ? &operand(n.right, scratch[1]) : nullptr;
+        labels[at] = Is_Temporal(n.kind) ? Temporal_Labels(graph, n, left, right)
+                                         : Boolean_Labels(n, left, right);
+        done_with(n.left);
+        done_with(n.right);
+    }
+    std::vector<Labels> found;
+    for (const int node : wanted) {
+        found.push_back(labels[static_cast<std::size_t>(node)]);
+    }
+    return found;
+}
+
+Labels Label_In(const Graph& graph, const Expression& formula, int node)
+{
+    return std::move(Label_Nodes(graph, formula, {node}).front());
+}
+
+// The shortest script from tick 0, on `keys`, through positions in
+// `through` (all, when null) to one in `target`; none when there is none.
+std::optional<std::string> Shortest_Script(const Graph& graph, unsigned keys, Where through,
+                                           Where target)
+{
+    const std::size_t start = graph.Positions() - 1;
+    if (target.Has(start)) {
+        return std::string{};
+    }
+    if (!through.Has(start)) {
+        return std::nullopt;
+    }
+    std::vector<std::uint32_t> way_in(graph.Configurations(), UNSEEN); // the edge, by configuration
+    std::vector<std::uint32_t> queue{0};
+    way_in[0] = UNSEEN - 1; // start-up: no edge
+    const auto script_to = [&](std::uint32_t c, std::size_t last) {
+        std::string script(1, Script_Byte(static_cast<int>(last % STEP_INPUTS)));
+        for (; way_in[c] != UNSEEN - 1; c = way_in[c] / STEP_INPUTS) {
+            script.push_back(Script_Byte(static_cast<int>(way_in[c] % STEP_INPUTS)));
+        }
+        return std::string(script.rbegin(), script.rend());
+    };
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        const std::uint32_t c = queue[i];
+        for (int input = 0; input < STEP_INPUTS; ++input) {
+            const std::size_t edge = Edge(c, input);
+            if (!Pressed(keys, input)) {
+                continue;
+            }
+            if (target.Has(edge)) {
+                return script_to(c, edge);
+            }
+            const std::uint32_t to = graph.After(edge);
+            if (through.Has(edge) && way_in[to] == UNSEEN) {
+                way_in[to] = static_cast<std::uint32_t>(edge);
+                queue.push_back(to);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// A lasso from tick 0 that stays in `within` on `keys`; one exists.
+Ctl_Evidence Lasso_Within(const Graph& graph, unsigned keys, Where within, const char* role)
+{
+    assert(within.Has(graph.Positions() - 1) && "tick 0 is on it");
+    Labels follow(graph.Positions() - 1);
+    for (std::size_t e = 0; e < follow.size(); ++e) {
+        follow[e] = Pressed(keys, static_cast<int>(e % STEP_INPUTS)) && within.Has(e) ? 1 : 0;
+    }
+    Lasso lasso = Shortest_Lasso(graph.exploration(), 0, follow);
+    return {role, std::move(lasso.prefix), std::move(lasso.loop), true};
+}
+
+// The evidence for `node` standing as `holds` at tick 0, if a script shows it.
+std::vector<Ctl_Evidence> Evidence(const Graph& graph, const Expression& formula, int node, bool holds,
+                                   const char* role)
+{
+    const Expression::Node& n = formula.nodes[static_cast<std::size_t>(node)];
+    const unsigned keys = Keys_Of(n);
+    const Labels left = Label_In(graph, formula, n.left);
+    const Where f{&left, true};
+    const Where not_f{&left, false};
+    const auto script = [&](Where through, Where target) {
+        const std::optional<std::string> found = Shortest_Script(graph, keys, through, target);
+        assert(found && "the labels say that one exists");
+        return std::vector<Ctl_Evidence>{{role, *found, "", false}};
+    };
+    const auto lasso = [&](Where within) {
+        return std::vector<Ctl_Evidence>{Lasso_Within(graph, keys, within, role)};
+    };
+    // An A that holds, or an E that fails, is about every script: none shows it.
+    const bool shown = holds == (n.kind == EX || n.kind == EF || n.kind == EG || n.kind == EU);
+    if (!shown) {
+        return {};
+    }
+    switch (n.kind) {
+    case EX:
+    case AX: {
+        // The one tick after start-up.
+        int input = 0;
+        while (!Pressed(keys, input) || !(n.kind == EX ? f : not_f).Has(Edge(0, input))) {
+            ++input;
+            assert(input < STEP_INPUTS && "the labels say that one exists");
+        }
+        return {{role, std::string(1, Script_Byte(input)), "", false}};
+    }
+    case EF:
+        return script({}, f);
+    case AG:
+        return script({}, not_f);
+    case EG:
+        return lasso(f);
+    case AF:
+        return lasso(not_f);
+    case EU: {
+        const Labels right = Label_In(graph, formula, n.right);
+        return script(f, {&right, true});
+    }
+    default: {
+        assert(n.kind == AU);
+        // Never g: either f fails first, or g never comes.
+        const Labels right = Label_In(graph, formula, n.right);
+        const Labels neither = Neither(left, right);
+        const std::optional<std::string> found =
+            Shortest_Script(graph, keys, {&right, false}, {&neither});
+        return found ? std::vector<Ctl_Evidence>{{role, *found, "", false}}
+                     : lasso({&right, false});
+    }
+    }
+}
+
+} // namespace
+
+std::size_t Position_Count(const Exploration& exploration)
+{
+    return exploration.next.size() + 1;
+}
+
+std::size_t Start_Position(const Exploration& exploration)
+{
+    return exploration.next.size();
+}
+
+Expression Apply(int kind, const Expression& operand, unsigned keys)
+{
+    assert(kind == NOT || (Is_Temporal(kind) && kind != EU && kind != AU));
+    Expression applied = operand;
+    applied.nodes.push_back({kind, operand.root, -1, kind == NOT ? 0.0 : keys});
+    applied.root = static_cast<int>(applied.nodes.size() - 1);
+    return applied;
+}
+
+Expression Combine(int kind, const Expression& left, const Expression& right, unsigned keys)
+{
+    assert(kind == AND || kind == OR || kind == IMPLIES || kind == EU || kind == AU);
+    // Right's nodes follow left's, so its indexes move up by left's count.
+    Expression combined = left;
+    const auto shift = static_cast<int>(left.nodes.size());
+    for (Expression::Node node : right.nodes) {
+        node.left += node.left >= 0 ? shift : 0;
+        node.right += node.right >= 0 ? shift : 0;
+        combined.nodes.push_back(node);
+    }
+    combined.nodes.push_back(
+        {kind, left.root, right.root + shift, Is_Temporal(kind) ? keys : 0.0});
+    combined.root = static_cast<int>(combined.nodes.size() - 1);
+    combined.uses_before = left.uses_before || right.uses_before;
+    return combined;
+}
+
+void Restrict_Keys(Expression& formula, unsigned keys)
+{
+    for (Expression::Node& node : formula.nodes) {
+        if (Is_Temporal(node.kind)) {
+            node.value = keys;
+        }
+    }
+}
+
+Labels Label(const Exploration& exploration, const Expression& formula, int node)
+{
+    Graph graph(exploration);
+    return Label_In(graph, formula, node);
+}
+
+std::vector<Labels> Label(const Exploration& exploration, const Expression& formula,
+                          const std::vector<int>& nodes)
+{
+    Graph graph(exploration);
+    return Label_Nodes(graph, formula, nodes);
+}
+
+Ctl_Answer Judge_Formula(const Exploration& exploration, const Expression& formula)
+{
+    Graph graph(exploration);
+    Ctl_Answer answer;
+    answer.holds = Label_In(graph, formula, formula.root)[Start_Position(exploration)] != 0;
+    // Under nots, the operator that the answer turns on.
+    int node = formula.root;
+    while (formula.nodes[static_cast<std::size_t>(node)].kind == NOT) {
+        node = formula.nodes[static_cast<std::size_t>(node)].left;
+    }
+    const Expression::Node& top = formula.nodes[static_cast<std::size_t>(node)];
+    if (!Is_Temporal(top.kind)) {
+        return answer;
+    }
+    answer.outermost = Temporal_Name(top.kind);
+    answer.outermost += top.kind == EU || top.kind == AU ? "[ U ]" : "";
+    const std::vector<char> inside = Temporal_Inside(formula);
+    const auto of = [&inside](int operand) {
+        return operand >= 0 && inside[static_cast<std::size_t>(operand)] != 0;
+    };
+    answer.nested = of(top.left) || of(top.right);
+    const bool top_holds = Label_In(graph, formula, node)[Start_Position(exploration)] != 0;
+    answer.evidence =
+        Evidence(graph, formula, node, top_holds, answer.holds ? "witness" : "counterexample");
+    return answer;
+}
+
+namespace
+{
+
+// Breadth first from `first` over the transitions that `step` gives (UNSEEN
+// for none), within `keep`: the order met, and the way into each as the
+// configuration before it and the input.
+struct Breadth_First {
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> from;
+    std::vector<signed char> by;
+
+    template <class Step, class Keep>
+    void Run(std::uint32_t first, std::size_t count, Step step, Keep keep)
+    {
+        from.assign(count, UNSEEN);
+        by.assign(count, -1);
+        order.assign(1, first);
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            for (int input = 0; input < STEP_INPUTS; ++input) {
+                const std::uint32_t to = step(order[i], input);
+                if (to != UNSEEN && to != first && from[to] == UNSEEN && keep(to)) {
+                    from[to] = order[i];
+                    by[to] = static_cast<signed char>(input);
+                    order.push_back(to);
+                }
+            }
+        }
+    }
+    // The inputs from `begin` to `end`, met from `begin`.
+    std::string Way(std::uint32_t begin, std::uint32_t end) const
+    {
+        std::string script;
+        for (std::uint32_t at = end; at != begin; at = from[at]) {
+            script.push_back(Script_Byte(by[at]));
+        }
+        return {script.rbegin(), script.rend()};
+    }
+};
+
+// Tarjan's strongly connected components of the configurations in `order`
+// over `step`, without recursion: each configuration's component, named by
+// one of its members.
+template <class Step>
+std::vector<std::uint32_t> Components(const std::vector<std::uint32_t>& order, std::size_t count,
+                                      Step step)
+{
+    std::vector<std::uint32_t> index(count, UNSEEN);
+    std::vector<std::uint32_t> low(count, 0);
+    std::vector<std::uint32_t> component(count, UNSEEN);
+    std::vector<std::uint32_t> open;
+    std::uint32_t next_index = 0;
+    struct Frame {
+        std::uint32_t at;
+        int input;
+    };
+    std::vector<Frame> calls;
+    for (const std::uint32_t first : order) {
+        if (index[first] != UNSEEN) {
+            continue;
+        }
+        calls.push_back({first, 0});
+        index[first] = low[first] = next_index++;
+        open.push_back(first);
+        while (!calls.empty()) {
+            Frame& top = calls.back();
+            if (top.input < STEP_INPUTS) {
+                const std::uint32_t to = step(top.at, top.input++);
+                if (to == UNSEEN) {
+                    continue;
+                }
+                if (index[to] == UNSEEN) {
+                    index[to] = low[to] = next_index++;
+                    open.push_back(to);
+                    calls.push_back({to, 0});
+                } else if (component[to] == UNSEEN) {
+                    low[top.at] = std::min(low[top.at], index[to]);
+                }
+                continue;
+            }
+            const std::uint32_t at = top.at;
+            calls.pop_back();
+            if (!calls.empty()) {
+                low[calls.back().at] = std::min(low[calls.back().at], low[at]);
+            }
+            if (low[at] == index[at]) {
+                std::uint32_t member = UNSEEN;
+                while (member != at) {
+                    member = open.back();
+                    open.pop_back();
+                    component[member] = at;
+                }
+            }
+        }
+    }
+    return component;
+}
+
+} // namespace
+
+Lasso Shortest_Lasso(const Exploration& exploration, std::uint32_t root, const Labels& follow)
+{
+    const std::size_t count = exploration.parent.size();
+    const auto step = [&](std::uint32_t at, int input) {
+        const std::size_t edge = Edge(at, input);
+        return follow[edge] != 0 ? exploration.next[edge] : UNSEEN;
+    };
+    Breadth_First met;
+    met.Run(root, count, step, [](std::uint32_t) { return true; });
+    const std::vector<std::uint32_t> component = Components(met.order, count, step);
+    // The first met that is on a loop: it steps to itself, or to another
+    // of its component (whose members all reach each other).
+    for (const std::uint32_t at : met.order) {
+        bool looped = false;
+        for (int input = 0; input < STEP_INPUTS && !looped; ++input) {
+            const std::uint32_t to = step(at, input);
+            looped = to != UNSEEN && component[to] == component[at];
+        }
+        if (!looped) {
+            continue;
+        }
+        Lasso lasso{met.Way(root, at), ""};
+        // The shortest way round, within the component, back to `at`: the
+        // first met, in order of distance, that steps to it.
+        Breadth_First round;
+        round.Run(at, count, step, [&](std::uint32_t to) { return component[to] == component[at]; });
+        for (const std::uint32_t last : round.order) {
+            for (int input = 0; input < STEP_INPUTS; ++input) {
+                if (step(last, input) == at) {
+                    lasso.loop = round.Way(at, last) + Script_Byte(input);
+                    return lasso;
+                }
+            }
+        }
+    }
+    assert(false && "called only where a loop is known to exist");
+    return {};
+}

@@ -1,0 +1,77 @@
+// Formulas over time, judged by labelling the graph of never-ending scripts.
+//
+// A position is a trace line where a script can stand: the line of every
+// transition (Edge(c, input)), and tick 0's, the oven at start-up, last. The
+// positions after one are the lines of the ticks from the configuration it
+// leaves: from tick 0, the start-up configuration. Every question over time
+// is a formula judged at tick 0, and each temporal operator in it is one
+// pass over the graph, linear in its transitions: E[ U ] a search backwards
+// from where it is met, EG a count of the ways on that falls as they close.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check/explore.h"
+#include "check/expression.h"
+
+// Which of the STEP_INPUTS may be pressed, a bit each.
+constexpr unsigned ALL_STEP_INPUTS = (1U << STEP_INPUTS) - 1;
+
+// Whether a formula's node holds at each position.
+using Labels = std::vector<char>;
+
+// The number of positions, and tick 0's.
+std::size_t Position_Count(const Exploration& exploration);
+std::size_t Start_Position(const Exploration& exploration);
+
+// `kind`, a prefix temporal operator or NOT, applied to `operand`; a
+// temporal one on the inputs `keys`.
+Expression Apply(int kind, const Expression& operand, unsigned keys = ALL_STEP_INPUTS);
+// `left` `kind` `right`: AND, OR, IMPLIES, or EU or AU on `keys`.
+Expression Combine(int kind, const Expression& left, const Expression& right,
+                   unsigned keys = ALL_STEP_INPUTS);
+// A parsed formula with every temporal operator on the inputs `keys`.
+void Restrict_Keys(Expression& formula, unsigned keys);
+
+// Where node `node` of `formula` holds, at every position. The exploration
+// is complete, and has its lines before each tick if the formula reads one.
+Labels Label(const Exploration& exploration, const Expression& formula, int node);
+// The same for several nodes at once, in one pass.
+std::vector<Labels> Label(const Exploration& exploration, const Expression& formula,
+                          const std::vector<int>& nodes);
+
+// A script as evidence: a shortest one, or a lasso that goes round `loop`
+// for ever after `script`. Scripts are one byte per tick, IDLE_TICK for no
+// key.
+struct Ctl_Evidence {
+    const char* role; // "witness" or "counterexample"
+    std::string script;
+    std::string loop;
+    bool lasso = false;
+};
+
+struct Ctl_Answer {
+    bool holds = false;
+    // For the outermost temporal operator, under any nots: none when no
+    // script can show the answer (an A that holds, an E that fails).
+    std::vector<Ctl_Evidence> evidence;
+    // The operator the evidence is for, or "" when the formula's outermost
+    // operator is not temporal.
+    std::string outermost;
+    bool nested = false; // temporal operators inside it, with no evidence of their own
+};
+
+// Judges `formula` at tick 0.
+Ctl_Answer Judge_Formula(const Exploration& exploration, const Expression& formula);
+
+// Shared with the questions over time: a lasso as short as it comes, from
+// configuration `root` over the transitions that `follow` marks: the fewest
+// ticks to a configuration on a loop of them, then the shortest loop
+// through it. One must exist.
+struct Lasso {
+    std::string prefix;
+    std::string loop;
+};
+Lasso Shortest_Lasso(const Exploration& exploration, std::uint32_t root, const Labels& follow);

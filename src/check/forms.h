@@ -1,0 +1,82 @@
+// The forms of question mwc-check answers: one table, from which the
+// command line's options, the help, the judging and the printing are read.
+// A new form is a row here (forms.cpp), its judge and its printer.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "check/ctl.h"
+#include "check/explore.h"
+#include "check/expression.h"
+#include "check/temporal.h"
+
+enum class Query { ALWAYS, REACH, INEVITABLE, FOREVER, LEADS_TO, CTL };
+constexpr std::size_t QUERY_COUNT = 6;
+
+// A question as the user wrote it, and what it was parsed to.
+struct Question {
+    Query query;
+    std::string condition;
+    std::size_t property = 0;  // always and reach: its index in the exploration's evidence
+    Temporal_Query temporal{}; // inevitable, forever and leads-to
+    Expression formula{};      // ctl
+    long max_ticks = -1;       // a built-in's bound on the most ticks, or -1 for none
+};
+
+// What one question's answer comes to, whatever its form.
+struct Verdict {
+    bool good = false;         // holds, or met
+    const char* verdict = "";  // "holds", "fails", "met" or "not met"
+    bool bounded = false;      // fewest and most are known
+    bool fewest_shown = false; // in the JSON, else null
+    bool most_shown = false;
+    bool at_shown = false; // each evidence's P line, in the JSON
+    long fewest = 0;
+    long most = 0;
+    std::vector<Temporal_Evidence> evidence;
+    std::string outermost; // ctl: the operator the evidence is for, or ""
+    bool nested = false;   // ctl: temporal operators inside it
+};
+
+// Prints one answer as text; every line after the question's own begins
+// with `indent` and two spaces. `fd` is where `out` writes, for trace lines.
+using Print_Answer = void (*)(std::FILE* out, int fd, const Question& question,
+                              const Verdict& verdict, const Exploration& exploration,
+                              const char* indent);
+
+struct Query_Form {
+    Query query;
+    const char* name;     // the option's, and the JSON's: "always" to "ctl"
+    const char* argument; // as --help shows it: EXPR, 'P --> Q' or FORMULA
+    const char* help;     // its lines in --help, each ending in a newline
+    bool over_time;       // on never-ending scripts, with --keys
+    // Parses the question's text with the keys that may be pressed; false,
+    // with `error` said and marked in the text.
+    bool (*parse)(Question& question, unsigned keys, Expression_Error& error);
+    Verdict (*judge)(const Question& question, const Exploration& exploration);
+    Print_Answer print;
+};
+
+const std::array<Query_Form, QUERY_COUNT>& Query_Forms();
+const Query_Form& Form_Of(Query query);
+
+// Parses the question's text; false, with the error said on `errors`.
+bool Parse_Question(std::FILE* errors, Question& question, unsigned keys);
+
+// The judges and parsers (judge.cpp) and printers (report.cpp) of the rows.
+bool Parse_Condition(Question& question, unsigned keys, Expression_Error& error);
+bool Parse_Leads_To_Question(Question& question, unsigned keys, Expression_Error& error);
+bool Parse_Ctl(Question& question, unsigned keys, Expression_Error& error);
+Verdict Judge_Property(const Question& question, const Exploration& exploration);
+Verdict Judge_Over_Time(const Question& question, const Exploration& exploration);
+Verdict Judge_Ctl(const Question& question, const Exploration& exploration);
+void Print_Property(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
+                    const Exploration& exploration, const char* indent);
+void Print_Over_Time(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
+                     const Exploration& exploration, const char* indent);
+void Print_Ctl(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
+               const Exploration& exploration, const char* indent);
