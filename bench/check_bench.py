@@ -8,7 +8,7 @@ of each kind over time and the graph with its guards, output to a pipe that is
 read whole, and prints the wall time of each (median, min and max), its peak
 resident memory, and configurations and transitions explored per second at the
 median. The aim: the default report in 0.3 s; the limits: every run under 1 s
-and 64 MB.
+and 64 MB, and a --ctl question under 1 s and 128 MB.
 """
 
 import os
@@ -22,12 +22,16 @@ RUNS = 15
 AIM_S = 0.3
 LIMIT_S = 1.0
 LIMIT_MIB = 64.0
+CTL_LIMIT_MIB = 128.0
 QUESTIONS = [
     ("default report", []),
     ("leads-to", ["--leads-to", "start --> not start"]),
     ("inevitable", ["--inevitable", "buzzer"]),
     ("forever", ["--keys", ".", "--forever", "not buzzer"]),
     ("graph with guards", ["--graph=json"]),
+    ("ctl reset", ["--ctl", "AG EF (state = Wait_Input and not start and not door)"]),
+    ("ctl nested, before.", ["--ctl", "AG (before.state = Wait_Input and start implies "
+                             "A[ start U AF buzzer ] or EX door)"]),
 ]
 
 
@@ -64,8 +68,9 @@ def main():
         print(f"| {label} | {median * 1000:.0f} ms | {min(seconds) * 1000:.0f} ms | "
               f"{max(seconds) * 1000:.0f} ms | {memory:.1f} MiB | "
               f"{configurations / median:,.0f} | {transitions / median:,.0f} |")
-        if max(seconds) >= LIMIT_S or memory >= LIMIT_MIB:
-            over.append(f"{label}: over the limit of {LIMIT_S:g} s and {LIMIT_MIB:g} MiB")
+        limit_mib = CTL_LIMIT_MIB if "--ctl" in arguments else LIMIT_MIB
+        if max(seconds) >= LIMIT_S or memory >= limit_mib:
+            over.append(f"{label}: over the limit of {LIMIT_S:g} s and {limit_mib:g} MiB")
         if not arguments and median > AIM_S:
             over.append(f"{label}: {median * 1000:.0f} ms, short of the aim of "
                         f"{AIM_S * 1000:.0f} ms")

@@ -100,7 +100,7 @@ class Hasher
     {
         constexpr std::size_t COUNT = Member_Count<T>();
         static_assert(COUNT >= 1 && COUNT <= 6, "a struct of 1 to 6 members");
-        const auto add = [this](const auto&... members) { (Add(members), ...); };
+        const auto add = [this](const auto&... members) { (this->Add(members), ...); };
         if constexpr (COUNT == 1) {
             const auto& [a] = value;
             add(a);

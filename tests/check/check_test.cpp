@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -107,6 +108,13 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         deep_implies += " implies door";
     }
     deep_nots += "door";
+    std::string deep_ags;
+    std::string many_ags = "AG door";
+    for (int i = 0; i < 10000; ++i) {
+        deep_ags += "AG ";
+        many_ags += i < 200 ? " and AG door" : "";
+    }
+    deep_ags += "door";
     const struct {
         const char* condition;
         const char* message;
@@ -138,6 +146,18 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         {"start --> door --> light", "a leads-to has one '-->'", 15, "--leads-to"},
         {"not --> door", "a value is missing at the end", 4, "--leads-to"},
         {".aq", "keys are '.' for no key and a to f", 2, "--keys"},
+        // Formulas, and what only they may hold.
+        {"AG door", "AG is a temporal operator: it is for --ctl", 0},
+        {"AG (door", "this '(' is never closed", 3, "--ctl"},
+        {"A[ door door ]", "expected 'U' here", 8, "--ctl"},
+        {"A[ door U start", "this '[' is never closed", 1, "--ctl"},
+        {"E door", "E is written E[ F U G ]", 0, "--ctl"},
+        {"door U start", "expected 'and', 'or', 'implies' or the end here", 5, "--ctl"},
+        {"EF before.tick > 1", "before. reads a field of the oven as the tick found it", 3,
+         "--ctl"},
+        {"before.buzzer", "before. reads a field of the oven", 0, "--reach"},
+        {deep_ags.c_str(), "nested too deep", 33, "--ctl"},
+        {many_ags.c_str(), "at most 100 temporal operators in one formula", 33, "--ctl"},
     };
     for (const auto& row : cases) {
         const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, {row.option, row.condition});
@@ -312,6 +332,120 @@ TEST(Check, QuestionsOverTimeAnswerWithScriptsThatReplay)
             now.erase(0, now.find(','));
             before.erase(0, before.find(','));
             EXPECT_EQ(now, before) << "the loop repeats, tick " << tick;
+        }
+    }
+    unlink(path);
+}
+
+// The verdicts of a run with --json, one per question, in order.
+std::vector<std::string> Verdicts(std::vector<std::string> arguments)
+{
+    const std::size_t questions = arguments.size() / 2 - 1; // after --keys SET
+    arguments.push_back("--json");
+    const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, arguments);
+    std::vector<std::string> verdicts;
+    const std::regex verdict("\"verdict\":\"([a-z ]+)\"");
+    for (auto found = std::sregex_iterator(run.output.begin(), run.output.end(), verdict);
+         found != std::sregex_iterator(); ++found) {
+        const std::string said = (*found)[1];
+        verdicts.push_back(said == "met" ? "holds" : said == "not met" ? "fails" : said);
+    }
+    EXPECT_EQ(verdicts.size(), questions) << run.output << run.errors;
+    return verdicts;
+}
+
+TEST(Check, EachFormOfQuestionIsItsFormula)
+{
+    // Each form, and the formula it is judged as at tick 0, over conditions
+    // that hold and fail each way; with every key, and with a few.
+    const std::vector<std::string> conditions = {
+        "buzzer", "not buzzer", "state = Wait_Input", "not start", "time < 600", "door",
+        "before.state = Wait_Input and state = Starting", "before.start = start",
+    };
+    // --keys restricts every operator of a formula, but only the questions
+    // over time, and of a leads-to only what comes after its P line.
+    const struct {
+        const char* option;
+        const char* formula; // with P for the condition
+        bool keyed;          // the same with --keys
+    } forms[] = {
+        {"--always", "AX AG (P)", false},     {"--reach", "EX EF (P)", false},
+        {"--inevitable", "AX AF (P)", true},  {"--forever", "EX EG (P)", true},
+        {"--leads-to", "AX AG (start implies AF (P))", false},
+    };
+    for (const char* keys : {".abcdef", ".e"}) {
+        std::vector<std::string> asked = {"--keys", keys};
+        std::vector<std::string> as_formulas = asked;
+        for (const auto& form : forms) {
+            const bool leads_to = std::string(form.option) == "--leads-to";
+            if (!form.keyed && std::string(keys) != ".abcdef") {
+                continue;
+            }
+            for (const std::string& condition : conditions) {
+                std::string formula = form.formula;
+                formula.replace(formula.find('P'), 1, condition);
+                asked.insert(asked.end(),
+                             {form.option, leads_to ? "start --> " + condition : condition});
+                as_formulas.insert(as_formulas.end(), {"--ctl", formula});
+            }
+        }
+        const std::vector<std::string> verdicts = Verdicts(asked);
+        const std::vector<std::string> ctl = Verdicts(as_formulas);
+        ASSERT_EQ(verdicts.size(), ctl.size());
+        std::set<std::string> seen(verdicts.begin(), verdicts.end());
+        EXPECT_EQ(seen.size(), 2U) << "some hold and some fail";
+        for (std::size_t i = 0; i < verdicts.size(); ++i) {
+            EXPECT_EQ(verdicts[i], ctl[i]) << keys << ": " << asked[2 * i + 2] << " "
+                                           << asked[2 * i + 3] << " against --ctl "
+                                           << as_formulas[2 * i + 3];
+        }
+    }
+}
+
+TEST(Check, FormulasAndQuestionsOverTimeGiveEvidenceThatReplays)
+{
+    char path[] = "/tmp/mwc-check-formula-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const struct {
+        std::vector<std::string> question;
+        const char* verdict;
+        const char* script; // the shortest, worked out by hand; nullptr for a lasso
+        const char* last;   // on the script's last line; or, for a lasso, on none
+    } cases[] = {
+        // The shortest cooking heats to 30 degrees; its buzzer a tick later.
+        {{"--ctl", "EF state = Finished"}, "holds", "c.a.e...............................",
+         "\"state\":9"},
+        {{"--ctl", "AG not buzzer"}, "fails", "c.a.e................................",
+         "\"buzzer\":true"},
+        // The tick that found the oven waiting, and left it starting.
+        {{"--ctl", "not AG not (before.state = Wait_Input and state = Starting)"}, "holds", "a.e",
+         "\"state_name\":\"Starting\""},
+        {{"--ctl", "AX door"}, "fails", ".", "\"door\":false"},
+        {{"--ctl", "A[ not start U door ]"}, "fails", "a.e", "\"start\":true"},
+        // Round and round without a start, or without the buzzer.
+        {{"--ctl", "EG not start"}, "holds", nullptr, "\"start\":true"},
+        {{"--ctl", "AF buzzer"}, "fails", nullptr, "\"buzzer\":true"},
+        {{"--inevitable", "buzzer"}, "fails", nullptr, "\"buzzer\":true"},
+        {{"--forever", "not start"}, "met", nullptr, "\"start\":true"},
+        // With no key from tick 1, nothing ever starts: 0 ticks in a row.
+        {{"--keys", ".", "--forever", "start"}, "not met", "", ""},
+    };
+    for (const auto& row : cases) {
+        const Json_Answer answer = Ask(row.question, path);
+        const std::string asked = row.question.back();
+        EXPECT_EQ(answer.verdict, row.verdict) << asked;
+        const std::string script = Read_File(path);
+        const Mwc_Run replay = Run_Tool(MWC_REPLAY_PATH, {"--trace", path});
+        if (row.script == nullptr) {
+            ASSERT_FALSE(answer.loop.empty()) << asked;
+            EXPECT_EQ(script, answer.script + answer.loop + answer.loop + answer.loop);
+            EXPECT_EQ(replay.output.find(row.last), std::string::npos) << asked << " on a line";
+        } else if (*row.script != '\0') {
+            EXPECT_EQ(script, row.script) << asked;
+            EXPECT_NE(Line(replay.output, script.size()).find(row.last), std::string::npos)
+                << asked << ": " << Line(replay.output, script.size());
         }
     }
     unlink(path);
