@@ -203,8 +203,8 @@ int Parse_Command_Line(int argc, char** argv, Request& request)
     std::vector<option> options;
     // The questions' options are named as the answers name them.
     for (const Query_Form& form : Query_Forms()) {
-        options.push_back({form.name, required_argument, nullptr,
-                           1 + static_cast<int>(form.query)});
+        options.push_back(
+            {form.name, required_argument, nullptr, 1 + static_cast<int>(form.query)});
     }
     options.insert(options.end(), {
                                       {"keys", required_argument, nullptr, KEYS},
@@ -274,8 +274,7 @@ Guard_Data Data_Needed(const Request& request, const std::vector<Question>& ques
     }
     for (const Question& question : questions) {
         const Temporal_Query& asked = question.temporal;
-        if (question.formula.uses_before || asked.condition.uses_before ||
-            asked.from.uses_before) {
+        if (question.formula.uses_before || asked.condition.uses_before || asked.from.uses_before) {
             return Guard_Data::BEFORE_LINES;
         }
     }
@@ -311,8 +310,8 @@ bool Answer_All(std::FILE* out, int out_fd, Request& request,
     } else if (report) {
         all = Print_Default_Report(out, out_fd, exploration, over_time, first_script);
     } else {
-        all = Print_Answers(out, out_fd, request.questions, exploration, request.json,
-                            first_script);
+        all =
+            Print_Answers(out, out_fd, request.questions, exploration, request.json, first_script);
     }
     if (request.graph) {
         std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
@@ -351,8 +350,8 @@ int main(int argc, char** argv)
 
     std::vector<Question> all_questions = request.questions;
     all_questions.insert(all_questions.end(), over_time.begin(), over_time.end());
-    const Exploration exploration = Explore(properties, request.max_configurations,
-                                            Data_Needed(request, all_questions));
+    const Exploration exploration =
+        Explore(properties, request.max_configurations, Data_Needed(request, all_questions));
     if (!exploration.complete) {
         return Stopped_At_Limit(exploration, request.max_configurations);
     }

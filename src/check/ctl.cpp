@@ -68,7 +68,7 @@ class Graph
 // Positions where labels hold, or fail: `value`; everywhere, without labels.
 struct Where {
     Where() = default;
-    Where(const Labels* labels, bool value = true)
+    explicit Where(const Labels* labels, bool value = true)
         : labels_(labels == nullptr ? nullptr : labels->data()), value_(value)
     {
     }
@@ -156,8 +156,8 @@ std::vector<int> Part_Starts(const Expression& formula)
     std::vector<int> first(formula.nodes.size());
     for (std::size_t k = 0; k < formula.nodes.size(); ++k) {
         const Expression::Node& node = formula.nodes[k];
-        first[k] = node.left >= 0 ? first[static_cast<std::size_t>(node.left)]
-                                  : static_cast<int>(k);
+        first[k] =
+            node.left >= 0 ? first[static_cast<std::size_t>(node.left)] : static_cast<int>(k);
     }
     return first;
 }
@@ -190,11 +190,12 @@ Labels Condition_Labels(const Exploration& exploration, const Expression& formul
         assert(exploration.before_of.size() == exploration.parent.size() &&
                "the exploration kept the lines before each tick");
         for (std::size_t e = 0; e < edges; ++e) {
-            const Trace_Line& was = exploration.before_lines[exploration.before_of[e / STEP_INPUTS]];
-            labels[e] = Evaluate_Part(formula, first, root,
-                                      exploration.lines[exploration.line_of[e]], was)
-                            ? 1
-                            : 0;
+            const Trace_Line& was =
+                exploration.before_lines[exploration.before_of[e / STEP_INPUTS]];
+            labels[e] =
+                Evaluate_Part(formula, first, root, exploration.lines[exploration.line_of[e]], was)
+                    ? 1
+                    : 0;
         }
     } else {
         std::vector<char> by_line(exploration.lines.size());
@@ -279,7 +280,7 @@ Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const L
         break;
     }
     case EU: {
-        const std::vector<char> until = Exists_Until(graph, keys, holds, {right, true});
+        const std::vector<char> until = Exists_Until(graph, keys, holds, Where{right, true});
         const char* const u = until.data();
         fill([f, g, u](std::size_t p, std::uint32_t c) {
             return g[p] != 0 || (f[p] != 0 && u[c] != 0);
@@ -289,8 +290,9 @@ Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const L
     default: {
         assert(node.kind == AU && right != nullptr);
         const Labels neither = Neither(left, *right);
-        const std::vector<char> until = Exists_Until(graph, keys, {right, false}, {&neither});
-        const std::vector<char> always = Exists_Always(graph, keys, {right, false});
+        const std::vector<char> until =
+            Exists_Until(graph, keys, Where{right, false}, Where{&neither});
+        const std::vector<char> always = Exists_Always(graph, keys, Where{right, false});
         const char* const u = until.data();
         const char* const a = always.data();
         fill([f, g, u, a](std::size_t p, std::uint32_t c) {
@@ -379,9 +381,9 @@ std::vector<Labels> Label_Nodes(const Graph& graph, const Expression& formula,
         done_with(n.left);
         done_with(n.right);
     }
-    std::vector<Labels> found;
-    for (const int node : wanted) {
-        found.push_back(labels[static_cast<std::size_t>(node)]);
+    std::vector<Labels> found(wanted.size());
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        found[i] = labels[static_cast<std::size_t>(wanted[i])];
     }
     return found;
 }
@@ -446,8 +448,8 @@ Ctl_Evidence Lasso_Within(const Graph& graph, unsigned keys, Where within, const
 }
 
 // The evidence for `node` standing as `holds` at tick 0, if a script shows it.
-std::vector<Ctl_Evidence> Evidence(const Graph& graph, const Expression& formula, int node, bool holds,
-                                   const char* role)
+std::vector<Ctl_Evidence> Evidence(const Graph& graph, const Expression& formula, int node,
+                                   bool holds, const char* role)
 {
     const Expression::Node& n = formula.nodes[static_cast<std::size_t>(node)];
     const unsigned keys = Keys_Of(n);
@@ -488,7 +490,7 @@ std::vector<Ctl_Evidence> Evidence(const Graph& graph, const Expression& formula
         return lasso(not_f);
     case EU: {
         const Labels right = Label_In(graph, formula, n.right);
-        return script(f, {&right, true});
+        return script(f, Where{&right, true});
     }
     default: {
         assert(n.kind == AU);
@@ -496,9 +498,9 @@ std::vector<Ctl_Evidence> Evidence(const Graph& graph, const Expression& formula
         const Labels right = Label_In(graph, formula, n.right);
         const Labels neither = Neither(left, right);
         const std::optional<std::string> found =
-            Shortest_Script(graph, keys, {&right, false}, {&neither});
+            Shortest_Script(graph, keys, Where{&right, false}, Where{&neither});
         return found ? std::vector<Ctl_Evidence>{{role, *found, "", false}}
-                     : lasso({&right, false});
+                     : lasso(Where{&right, false});
     }
     }
 }
@@ -535,8 +537,7 @@ Expression Combine(int kind, const Expression& left, const Expression& right, un
         node.right += node.right >= 0 ? shift : 0;
         combined.nodes.push_back(node);
     }
-    combined.nodes.push_back(
-        {kind, left.root, right.root + shift, Is_Temporal(kind) ? keys : 0.0});
+    combined.nodes.push_back({kind, left.root, right.root + shift, Is_Temporal(kind) ? keys : 0.0});
     combined.root = static_cast<int>(combined.nodes.size() - 1);
     combined.uses_before = left.uses_before || right.uses_before;
     return combined;
@@ -715,7 +716,8 @@ Lasso Shortest_Lasso(const Exploration& exploration, std::uint32_t root, const L
         // The shortest way round, within the component, back to `at`: the
         // first met, in order of distance, that steps to it.
         Breadth_First round;
-        round.Run(at, count, step, [&](std::uint32_t to) { return component[to] == component[at]; });
+        round.Run(at, count, step,
+                  [&](std::uint32_t to) { return component[to] == component[at]; });
         for (const std::uint32_t last : round.order) {
             for (int input = 0; input < STEP_INPUTS; ++input) {
                 if (step(last, input) == at) {

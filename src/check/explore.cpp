@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <bit>
-#include <type_traits>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 #include "console/keyboard.h"
@@ -449,8 +449,8 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
             // pair is looked up, and only a new one is read into a line.
             line_sources.push_back({Data_Storage, record});
             const auto [line, added_line] = known_lines.Insert(
-                Hash_Of(line_sources.back()),
-                static_cast<std::uint32_t>(line_sources.size() - 1), same_source);
+                Hash_Of(line_sources.back()), static_cast<std::uint32_t>(line_sources.size() - 1),
+                same_source);
             if (!added_line) {
                 line_sources.pop_back();
             } else {
@@ -467,9 +467,8 @@ Exploration Explore(const std::vector<Property>& properties, std::size_t max_con
                 if (!result.evidence[i].empty() || (!added_line && !expression.uses_before)) {
                     continue;
                 }
-                const Trace_Line& before = before_lines
-                                               ? result.before_lines[result.before_of[at]]
-                                               : lines[line];
+                const Trace_Line& before =
+                    before_lines ? result.before_lines[result.before_of[at]] : lines[line];
                 if (Evaluate(expression, lines[line], before) != properties[i].always) {
                     result.evidence[i] = script();
                     --undecided;

@@ -560,7 +560,8 @@ class Parser
             break;
         case Token::OPEN_SQUARE:
         case Token::CLOSE_SQUARE:
-            return Fail(token_, Words({"'", Text(token_), "' belongs to A[ F U G ] or E[ F U G ]"}));
+            return Fail(token_,
+                        Words({"'", Text(token_), "' belongs to A[ F U G ] or E[ F U G ]"}));
         }
         Advance();
         return true;

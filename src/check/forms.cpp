@@ -111,8 +111,8 @@ Verdict Judge_Property(const Question& question, const Exploration& exploration)
     const std::string& script = exploration.evidence[question.property];
     Verdict verdict;
     verdict.good = script.empty() == always;
-    verdict.verdict = always ? (script.empty() ? "holds" : "fails")
-                             : (script.empty() ? "not met" : "met");
+    verdict.verdict =
+        always ? (script.empty() ? "holds" : "fails") : (script.empty() ? "not met" : "met");
     if (!script.empty()) {
         verdict.bounded = verdict.fewest_shown = true;
         verdict.fewest = verdict.most = static_cast<long>(script.size());
@@ -128,8 +128,8 @@ Verdict Judge_Over_Time(const Question& question, const Exploration& exploration
     const bool forever = question.query == Query::FOREVER;
     Verdict verdict;
     verdict.good = answer.holds && within;
-    verdict.verdict = forever ? (verdict.good ? "met" : "not met")
-                              : (verdict.good ? "holds" : "fails");
+    verdict.verdict =
+        forever ? (verdict.good ? "met" : "not met") : (verdict.good ? "holds" : "fails");
     verdict.bounded = answer.bounded;
     verdict.fewest_shown = answer.bounded && !forever; // forever has one number: the most
     verdict.most_shown = answer.bounded;

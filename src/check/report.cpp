@@ -273,10 +273,9 @@ void Print_Over_Time(std::FILE* out, int /*fd*/, const Question& question, const
             leads_to ? std::string(", from the P line at tick ").append(std::to_string(evidence.at))
                      : "";
         if (evidence.lasso) {
-            const char* what = forever ? "met: every line satisfies it, round and round"
-                               : !leads_to
-                                   ? "fails: no line satisfies it, round and round"
-                                   : "fails: no later line satisfies Q, round and round";
+            const char* what = forever     ? "met: every line satisfies it, round and round"
+                               : !leads_to ? "fails: no line satisfies it, round and round"
+                                           : "fails: no later line satisfies Q, round and round";
             std::fprintf(out, "%s  %s%s: %s%s(%s)\n", indent, what, at.c_str(), script.c_str(),
                          script.empty() ? "" : " ", Readable_Script(evidence.loop).c_str());
             continue;

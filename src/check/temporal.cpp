@@ -158,7 +158,8 @@ Expression Formula_Of(const Temporal_Query& query)
         break;
     }
     // P lines on any script; Q after them on the keys asked.
-    return Apply(AX, Apply(AG, Combine(IMPLIES, query.from, Apply(AF, query.condition, query.keys))));
+    return Apply(AX,
+                 Apply(AG, Combine(IMPLIES, query.from, Apply(AF, query.condition, query.keys))));
 }
 
 namespace
@@ -277,9 +278,8 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
     // Until the condition: it ends a walk; without it the walk goes on.
     // Forever: the walk goes on while it holds.
     const bool forever = query.kind == Temporal_Kind::FOREVER;
-    const std::vector<Step> steps =
-        forever ? steps_of([](bool met) { return met ? FOLLOW : SKIP; })
-                : steps_of([](bool met) { return met ? END : FOLLOW; });
+    const std::vector<Step> steps = forever ? steps_of([](bool met) { return met ? FOLLOW : SKIP; })
+                                            : steps_of([](bool met) { return met ? END : FOLLOW; });
     if (leads_to) {
         return Leads_To(exploration, holds, labels[2], labels[3], satisfied, steps);
     }

@@ -359,8 +359,14 @@ TEST(Check, EachFormOfQuestionIsItsFormula)
     // Each form, and the formula it is judged as at tick 0, over conditions
     // that hold and fail each way; with every key, and with a few.
     const std::vector<std::string> conditions = {
-        "buzzer", "not buzzer", "state = Wait_Input", "not start", "time < 600", "door",
-        "before.state = Wait_Input and state = Starting", "before.start = start",
+        "buzzer",
+        "not buzzer",
+        "state = Wait_Input",
+        "not start",
+        "time < 600",
+        "door",
+        "before.state = Wait_Input and state = Starting",
+        "before.start = start",
     };
     // --keys restricts every operator of a formula, but only the questions
     // over time, and of a leads-to only what comes after its P line.
@@ -369,8 +375,10 @@ TEST(Check, EachFormOfQuestionIsItsFormula)
         const char* formula; // with P for the condition
         bool keyed;          // the same with --keys
     } forms[] = {
-        {"--always", "AX AG (P)", false},     {"--reach", "EX EF (P)", false},
-        {"--inevitable", "AX AF (P)", true},  {"--forever", "EX EG (P)", true},
+        {"--always", "AX AG (P)", false},
+        {"--reach", "EX EF (P)", false},
+        {"--inevitable", "AX AF (P)", true},
+        {"--forever", "EX EG (P)", true},
         {"--leads-to", "AX AG (start implies AF (P))", false},
     };
     for (const char* keys : {".abcdef", ".e"}) {
@@ -395,9 +403,9 @@ TEST(Check, EachFormOfQuestionIsItsFormula)
         std::set<std::string> seen(verdicts.begin(), verdicts.end());
         EXPECT_EQ(seen.size(), 2U) << "some hold and some fail";
         for (std::size_t i = 0; i < verdicts.size(); ++i) {
-            EXPECT_EQ(verdicts[i], ctl[i]) << keys << ": " << asked[2 * i + 2] << " "
-                                           << asked[2 * i + 3] << " against --ctl "
-                                           << as_formulas[2 * i + 3];
+            EXPECT_EQ(verdicts[i], ctl[i])
+                << keys << ": " << asked[2 * i + 2] << " " << asked[2 * i + 3] << " against --ctl "
+                << as_formulas[2 * i + 3];
         }
     }
 }
@@ -415,12 +423,18 @@ TEST(Check, FormulasAndQuestionsOverTimeGiveEvidenceThatReplays)
         const char* last;   // on the script's last line; or, for a lasso, on none
     } cases[] = {
         // The shortest cooking heats to 30 degrees; its buzzer a tick later.
-        {{"--ctl", "EF state = Finished"}, "holds", "c.a.e...............................",
+        {{"--ctl", "EF state = Finished"},
+         "holds",
+         "c.a.e...............................",
          "\"state\":9"},
-        {{"--ctl", "AG not buzzer"}, "fails", "c.a.e................................",
+        {{"--ctl", "AG not buzzer"},
+         "fails",
+         "c.a.e................................",
          "\"buzzer\":true"},
         // The tick that found the oven waiting, and left it starting.
-        {{"--ctl", "not AG not (before.state = Wait_Input and state = Starting)"}, "holds", "a.e",
+        {{"--ctl", "not AG not (before.state = Wait_Input and state = Starting)"},
+         "holds",
+         "a.e",
          "\"state_name\":\"Starting\""},
         {{"--ctl", "AX door"}, "fails", ".", "\"door\":false"},
         {{"--ctl", "A[ not start U door ]"}, "fails", "a.e", "\"start\":true"},

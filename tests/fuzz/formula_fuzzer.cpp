@@ -34,7 +34,6 @@ void Check_Shape(const Expression& formula, std::string_view text)
     for (int k = 0; k < count; ++k) {
         const Expression::Node& node = formula.nodes[static_cast<std::size_t>(k)];
         temporal += Is_Temporal(node.kind) ? 1 : 0;
-        first[static_cast<std::size_t>(k)] = k;
         // The operand just before its node is the last one; the left one,
         // of two, ends just before the right one's part begins.
         const int last = node.right >= 0 ? node.right : node.left;
@@ -44,9 +43,8 @@ void Check_Shape(const Expression& formula, std::string_view text)
         if (node.right >= 0 && first[static_cast<std::size_t>(node.right)] != node.left + 1) {
             Fail("a part that is not one run of nodes", text);
         }
-        if (node.left >= 0) {
-            first[static_cast<std::size_t>(k)] = first[static_cast<std::size_t>(node.left)];
-        }
+        first[static_cast<std::size_t>(k)] =
+            node.left >= 0 ? first[static_cast<std::size_t>(node.left)] : k;
     }
     if (temporal > MAX_TEMPORAL_OPERATORS) {
         Fail("more temporal operators than the limit", text);
