@@ -212,6 +212,26 @@ Labels Condition_Labels(const Exploration& exploration, const Expression& formul
     return labels;
 }
 
+// For each configuration, whether `f` holds on the line of some (EX) or
+// every (AX) input of the node's keys from it.
+std::vector<char> Next_Holds(const Graph& graph, const Expression::Node& node, const char* f)
+{
+    const unsigned keys = Keys_Of(node);
+    const bool some = node.kind == EX;
+    std::vector<char> after(graph.Configurations());
+    for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
+        bool all = true;
+        bool any = false;
+        for (int input = 0; input < STEP_INPUTS; ++input) {
+            const bool holds = f[Edge(c, input)] != 0;
+            all = all && (!Pressed(keys, input) || holds);
+            any = any || (Pressed(keys, input) && holds);
+        }
+        after[c] = (some ? any : all) ? 1 : 0;
+    }
+    return after;
+}
+
 // A temporal node's labels, from its operands'.
 // A temporal node's labels, from its operands'. The loops read and write
 // through plain pointers: a store through a char may change anything a
@@ -234,18 +254,7 @@ Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const L
         out[edges] = value(edges, 0) ? 1 : 0; // tick 0, before start-up's configuration
     };
     if (node.kind == EX || node.kind == AX) {
-        const bool some = node.kind == EX;
-        std::vector<char> after(graph.Configurations());
-        for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
-            bool all = true;
-            bool any = false;
-            for (int input = 0; input < STEP_INPUTS; ++input) {
-                const bool holds = f[Edge(c, input)] != 0;
-                all = all && (!Pressed(keys, input) || holds);
-                any = any || (Pressed(keys, input) && holds);
-            }
-            after[c] = (some ? any : all) ? 1 : 0;
-        }
+        const std::vector<char> after = Next_Holds(graph, node, f);
         const char* const x = after.data();
         fill([x](std::size_t, std::uint32_t c) { return x[c] != 0; });
         return labels;
