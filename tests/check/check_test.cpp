@@ -19,9 +19,28 @@ namespace
 constexpr double LIMIT_S = 120.0;
 constexpr std::size_t QUOTED_SIZE = 40; // of a condition, in the message's line
 
+// Every question must end, in the time limit above and in a gigabyte: a
+// search that never ends is killed, not waited for. The sanitizers' shadow
+// memory is address space that is never touched, so there the limit is on
+// what is resident.
+#if defined(__SANITIZE_ADDRESS__)
+#define MWC_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MWC_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef MWC_ADDRESS_SANITIZER
+constexpr char MEMORY_LIMIT[] =
+    "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=1024\"; ";
+#else
+constexpr char MEMORY_LIMIT[] = "ulimit -v 1048576; ";
+#endif
+
 Mwc_Run Run_Tool(const char* program, std::vector<std::string> arguments)
 {
-    arguments.insert(arguments.begin(), program);
+    arguments.insert(arguments.begin(),
+                     {"/bin/sh", "-c", std::string(MEMORY_LIMIT) + "exec \"$0\" \"$@\"", program});
     return Run_Command_On_Pipes(arguments, "", LIMIT_S);
 }
 
@@ -98,16 +117,30 @@ TEST(Check, EvidenceIsAShortestScriptThatMwcReplayReplaysToTheLine)
     unlink(path);
 }
 
+// `levels` parentheses around door, and as many nots before it.
+std::string Parenthesised(std::size_t levels)
+{
+    return std::string(levels, '(') + "door" + std::string(levels, ')');
+}
+std::string Negated(std::size_t levels)
+{
+    std::string nots;
+    for (std::size_t i = 0; i < levels; ++i) {
+        nots += "not ";
+    }
+    return nots + "door";
+}
+constexpr std::size_t MAX_NESTING = 100;
+
 TEST(Check, BadConditionsSayWhatAndWhere)
 {
-    const std::string deep_parentheses = std::string(10000, '(') + "door" + std::string(10000, ')');
-    std::string deep_nots;
+    const std::string deep_parentheses = Parenthesised(10000);
+    const std::string deep_nots = Negated(5000);
+    const std::string just_too_deep[] = {Parenthesised(MAX_NESTING + 1), Negated(MAX_NESTING + 1)};
     std::string deep_implies = "door";
     for (int i = 0; i < 5000; ++i) {
-        deep_nots += "not ";
         deep_implies += " implies door";
     }
-    deep_nots += "door";
     std::string deep_ags;
     std::string many_ags = "AG door";
     for (int i = 0; i < 10000; ++i) {
@@ -136,9 +169,13 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         {"key = \"e\"", "a key is written in single quotes, as 'e'", 6},
         {"state_name = \"Cooking\"", "no state is named so", 13},
         {"tick > 3", "tick is not for conditions", 0},
-        // Deep nesting stops at the limit; the mark is in the cut shown.
+        {"char = 'a'", "char is not for conditions: the key is, as key = 'a'", 0},
+        // Deep nesting stops at the limit, and not a level later; the mark is
+        // in the cut shown.
         {deep_parentheses.c_str(), "nested too deep", 33},
         {deep_nots.c_str(), "nested too deep", 33},
+        {just_too_deep[0].c_str(), "nested too deep: at most 100 levels", 33},
+        {just_too_deep[1].c_str(), "nested too deep: at most 100 levels", 67},
         {deep_implies.c_str(), "nested too deep", 33},
         // Over time: either side of the arrow, and the keys.
         {"start", "a leads-to is written P --> Q", 5, "--leads-to"},
@@ -206,9 +243,18 @@ TEST(Check, UsageAndExitStatuses)
          3,
          "stopped at the limit of 1000 configurations"},
         {{"--max-configurations", "1000"}, 3, "still growing in the second half: "},
+        // The tables index configurations with 32 bits, and half of them.
+        {{"--max-configurations", "2147483648"}, 2, "a number from 1 to 2147483647, not"},
+        {{"--max-configurations", "3000000000"}, 2, "a number from 1 to 2147483647, not"},
+        {{"--max-configurations", "2147483647", "--reach", "door"}, 0, ""},
         // Right to left: door implies (start implies buzzer), and door and
         // start are never both true. Left to right it fails at tick 1.
         {{"--always", "door implies start implies buzzer"}, 0, ""},
+        // As deep as conditions may be; a question that fails fails the
+        // graph drawn with it too.
+        {{"--reach", Parenthesised(MAX_NESTING), "--reach", Negated(MAX_NESTING)}, 0, ""},
+        {{"--graph", "--always", "door"}, 1, ""},
+        {{"--graph=json", "--reach", "buzzer and door"}, 1, ""},
     };
     for (const auto& row : cases) {
         const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, row.arguments);
@@ -258,6 +304,36 @@ TEST(Check, TheReadmesFiguresAreTheReports)
     EXPECT_EQ(number(told[1]), counts[1].str()) << "configurations";
     EXPECT_EQ(number(told[2]), counts[2].str()) << "transitions";
     EXPECT_EQ(number(told[3]), rest[1].str()) << "the longest way to rest";
+}
+
+TEST(Check, TheAnswersAreTheCopiesKeptInTheRepository)
+{
+    // Every figure, bound and script of the whole answers, as reviewed.
+    const struct {
+        std::vector<std::string> arguments;
+        const char* copy;
+    } cases[] = {
+        {{}, "report.txt"},
+        {{"--json"}, "report.json"},
+        {{"--graph=json"}, "graph.json"},
+    };
+    for (const auto& row : cases) {
+        const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, row.arguments);
+        EXPECT_EQ(Exit_Status(run), 0) << row.copy << run.errors;
+        const std::string kept = Read_File(std::string(CHECK_COPIES) + "/" + row.copy);
+        ASSERT_NE(kept, "") << row.copy << " is kept in the repository";
+        if (run.output == kept) {
+            continue;
+        }
+        std::size_t line = 1;
+        while (Line(run.output, line) == Line(kept, line)) {
+            ++line;
+        }
+        ADD_FAILURE() << row.copy << " differs from line " << line
+                      << ":\n  kept: " << Line(kept, line) << "\n  now:  " << Line(run.output, line)
+                      << "\nafter a change that means it, make the copies anew with\n"
+                         "  cmake --build --preset default --target check-copies";
+    }
 }
 
 // The answer to one question, from its JSON line.
@@ -419,41 +495,67 @@ TEST(Check, FormulasAndQuestionsOverTimeGiveEvidenceThatReplays)
     const struct {
         std::vector<std::string> question;
         const char* verdict;
-        const char* script; // the shortest, worked out by hand; nullptr for a lasso
-        const char* last;   // on the script's last line; or, for a lasso, on none
+        const char* script;           // the shortest, worked out by hand; for a lasso, the way in
+        const char* loop;             // the shortest loop of a lasso; nullptr for none
+        const char* last;             // on the script's last line; or, for a lasso, on none
+        const char* bounds = nullptr; // fewest and most, as --json gives them
     } cases[] = {
         // The shortest cooking heats to 30 degrees; its buzzer a tick later.
         {{"--ctl", "EF state = Finished"},
          "holds",
          "c.a.e...............................",
+         nullptr,
          "\"state\":9"},
         {{"--ctl", "AG not buzzer"},
          "fails",
          "c.a.e................................",
+         nullptr,
          "\"buzzer\":true"},
         // The tick that found the oven waiting, and left it starting.
         {{"--ctl", "not AG not (before.state = Wait_Input and state = Starting)"},
          "holds",
          "a.e",
+         nullptr,
          "\"state_name\":\"Starting\""},
-        {{"--ctl", "AX door"}, "fails", ".", "\"door\":false"},
-        {{"--ctl", "A[ not start U door ]"}, "fails", "a.e", "\"start\":true"},
-        // Round and round without a start, or without the buzzer.
-        {{"--ctl", "EG not start"}, "holds", nullptr, "\"start\":true"},
-        {{"--ctl", "AF buzzer"}, "fails", nullptr, "\"buzzer\":true"},
-        {{"--inevitable", "buzzer"}, "fails", nullptr, "\"buzzer\":true"},
-        {{"--forever", "not start"}, "met", nullptr, "\"start\":true"},
+        {{"--ctl", "AX door"}, "fails", ".", nullptr, "\"door\":false"},
+        {{"--ctl", "A[ not start U door ]"}, "fails", "a.e", nullptr, "\"start\":true"},
+        // Round and round without a start, or without the buzzer: idling,
+        // or with the door alone, opening and shutting it.
+        {{"--ctl", "EG not start"}, "holds", "", ".", "\"start\":true"},
+        {{"--ctl", "AF buzzer"}, "fails", "", ".", "\"buzzer\":true"},
+        {{"--inevitable", "buzzer"}, "fails", "", ".", "\"buzzer\":true"},
+        {{"--keys", ".", "--inevitable", "buzzer"}, "fails", "", ".", "\"buzzer\":true"},
+        {{"--keys", "df", "--inevitable", "buzzer"}, "fails", "", "ff", "\"buzzer\":true"},
+        {{"--forever", "not start"}, "met", "", ".", "\"start\":true"},
         // With no key from tick 1, nothing ever starts: 0 ticks in a row.
-        {{"--keys", ".", "--forever", "start"}, "not met", "", ""},
+        // With a alone, 10 s and 20 s, each with the tick that drops a key.
+        {{"--keys", ".", "--forever", "start"}, "not met", "", nullptr, "", "null 0"},
+        {{"--keys", "a", "--forever", "time < 30"},
+         "not met",
+         "aaaa",
+         nullptr,
+         "\"time\":20",
+         "null 4"},
+        // The fewest: an e that cancels at once; the most, the longest cooking.
+        {{"--leads-to", "start --> not start"},
+         "holds",
+         "a.e.e",
+         nullptr,
+         "\"start\":false",
+         "1 6002"},
     };
     for (const auto& row : cases) {
         const Json_Answer answer = Ask(row.question, path);
         const std::string asked = row.question.back();
         EXPECT_EQ(answer.verdict, row.verdict) << asked;
+        EXPECT_EQ(answer.script, row.script) << asked;
+        if (row.bounds != nullptr) {
+            EXPECT_EQ(answer.fewest + " " + answer.most, row.bounds) << asked;
+        }
         const std::string script = Read_File(path);
         const Mwc_Run replay = Run_Tool(MWC_REPLAY_PATH, {"--trace", path});
-        if (row.script == nullptr) {
-            ASSERT_FALSE(answer.loop.empty()) << asked;
+        if (row.loop != nullptr) {
+            EXPECT_EQ(answer.loop, row.loop) << asked;
             EXPECT_EQ(script, answer.script + answer.loop + answer.loop + answer.loop);
             EXPECT_EQ(replay.output.find(row.last), std::string::npos) << asked << " on a line";
         } else if (*row.script != '\0') {

@@ -210,5 +210,11 @@ TEST(Explore, TheGuardsFoundAreExactAndAWrongOneIsCaught)
     EXPECT_NE(Check_Guards(exploration, wrong), "") << "a wrong guard";
     wrong.pop_back();
     EXPECT_NE(Check_Guards(exploration, wrong), "") << "a move left out";
+    // The same move twice: both guards hold, and it is still the move taken.
+    std::vector<Guarded_Move> twice = graph.moves;
+    twice.push_back(twice.front());
+    EXPECT_NE(Check_Guards(exploration, twice).find("but 2 of the guards for it hold"),
+              std::string::npos)
+        << Check_Guards(exploration, twice);
     EXPECT_EQ(Check_Guards(exploration, graph.moves), "");
 }

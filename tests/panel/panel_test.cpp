@@ -1,7 +1,16 @@
 // The panel's lines, byte for byte, and the door and back light.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "capture.h"
+#include "console/colour.h"
+#include "console/restore.h"
 #include "oven/oven.h"
 #include "panel/display.h"
 #include "panel/door_light.h"
@@ -15,6 +24,17 @@ std::string Displayed()
     Output_Capture capture;
     Display_Controller();
     return capture.Take();
+}
+
+// Standard output's bytes, passed on to the file behind it; the write that
+// carries the yellow escape is met by a fatal signal as it lands.
+ssize_t Write_Then_Die_On_Yellow(void* /*cookie*/, const char* bytes, std::size_t size)
+{
+    const ssize_t written = write(STDOUT_FILENO, bytes, size);
+    if (std::string_view(bytes, size).find(COLOUR_YELLOW) != std::string_view::npos) {
+        std::raise(SIGTERM);
+    }
+    return written;
 }
 
 } // namespace
@@ -66,6 +86,32 @@ TEST(BackLight, LinesAreExactEscapes)
     Back_Light(true);
     Back_Light(false);
     EXPECT_EQ(capture.Take(), "\033[93mDisplay On\n\033[0mDisplay Off\n");
+}
+
+TEST(BackLight, ASignalAsTheYellowIsWrittenStillEndsInAReset)
+{
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        // The signal's handler writes the reset straight to the file
+        // descriptor; the panel writes through the stream, unbuffered.
+        dup2(fileno(file), STDOUT_FILENO);
+        guard_terminal(nullptr, nullptr);
+        stdout = fopencookie(nullptr, "w", {nullptr, Write_Then_Die_On_Yellow, nullptr, nullptr});
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+        Back_Light(true);
+        _exit(EXIT_SUCCESS);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    std::string written(64, '\0');
+    std::rewind(file);
+    written.resize(std::fread(written.data(), 1, written.size(), file));
+    std::fclose(file);
+    EXPECT_EQ(written, "\033[93mDisplay On\n\033[0m") << "the colours put back";
 }
 
 TEST(BackLight, DoorTurnsTheLightOnAndOffInTheSameTick)

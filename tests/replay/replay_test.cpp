@@ -2,6 +2,8 @@
 // it ends, and its exits.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -194,6 +196,27 @@ TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
         EXPECT_NE(run.errors.find("mwc-replay: cannot write"), std::string::npos)
             << name << ": " << run.errors;
     }
+
+    // Every frame fits in the file, but the colour reset at the end does
+    // not: the open door's yellow is in force when the script ends.
+    const std::string whole = Replay({}, "f").output;
+    ASSERT_TRUE(whole.ends_with("\033[0m")) << whole;
+    char frames[] = "/tmp/mwc-replay-frames-XXXXXX";
+    const int frames_fd = mkstemp(frames);
+    ASSERT_GE(frames_fd, 0);
+    close(frames_fd);
+    const std::size_t fits = whole.size() - std::string_view("\033[0m").size();
+    const Mwc_Run cut = Run_Command_On_Pipes(
+        {"/bin/sh", "-c", "trap '' XFSZ; exec prlimit --fsize=\"$1\" \"$0\" > \"$2\"",
+         MWC_REPLAY_PATH, std::to_string(fits), frames},
+        "f", LIMIT_S);
+    EXPECT_EQ(Exit_Status(cut), 1) << "the reset is lost";
+    EXPECT_NE(cut.errors.find("mwc-replay: cannot write the frames: File too large"),
+              std::string::npos)
+        << cut.errors;
+    std::ifstream kept(frames, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), whole.substr(0, fits));
+    unlink(frames);
 
     // The frames' first failed write ends the replay: of a long script on
     // a file, only the first read's worth is taken.
