@@ -16,8 +16,10 @@
 
 namespace
 {
-int opened = 0;        // times the loader was asked for the library
+int opened = 0; // times the loader was asked for the library
+#ifdef MWC_HAVE_ALSA
 bool stand_in = false; // the loader finds the stand-in, not nothing
+#endif
 } // namespace
 
 void* open_sound_library()
@@ -49,7 +51,8 @@ namespace
 {
 constexpr int DRAINING_POLLS = 3;
 constexpr unsigned int TONE_MS = 500;
-constexpr snd_pcm_uframes_t TONE_FRAMES = 48 * TONE_MS; // at 48 kHz
+constexpr snd_pcm_uframes_t FRAMES_PER_MS = 48; // at 48 kHz
+constexpr snd_pcm_uframes_t TONE_FRAMES = FRAMES_PER_MS * TONE_MS;
 struct Device {
     snd_pcm_uframes_t written = 0; // frames taken
     int draining = -1;             // polls that will still find it draining; -1 before the drain
