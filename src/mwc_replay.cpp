@@ -129,12 +129,13 @@ int Cannot_Read()
     return EXIT_FAILURE;
 }
 
-} // namespace
+// What is written: the frames, as mwc draws them, or one of the traces.
+enum class Output { FRAMES, TRACE, VCD };
 
-int main(int argc, char** argv)
+// The options and the script's name into `output` and `script`; -1 to go
+// on, or the exit status when the command line is all there is to do.
+int Parse_Command_Line(int argc, char** argv, Output& output)
 {
-    bool trace = false;
-    bool vcd = false;
     enum { TRACE = 1, VCD, HELP_OPTION, VERSION_OPTION };
     const option options[] = {
         {"trace", no_argument, nullptr, TRACE},
@@ -144,9 +145,11 @@ int main(int argc, char** argv)
         {nullptr, 0, nullptr, 0},
     };
     // getopt's messages begin with argv[0]: the same name as the program's own.
-    char program_name[sizeof PROGRAM];
+    static char program_name[sizeof PROGRAM];
     std::memcpy(program_name, PROGRAM, sizeof PROGRAM);
     argv[0] = program_name;
+    bool trace = false;
+    bool vcd = false;
     for (int choice = 0; (choice = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
         switch (choice) {
         case TRACE:
@@ -172,38 +175,53 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind + 1]);
         return Bad_Usage(PROGRAM, USAGE);
     }
+    output = trace ? Output::TRACE : vcd ? Output::VCD : Output::FRAMES;
     if (optind < argc && std::strcmp(argv[optind], "-") != 0) {
         script.name = argv[optind];
+    }
+    return -1;
+}
+
+// Opens the script and reads its first buffer, before anything is written:
+// a script that cannot be read (a folder, say) leaves standard output empty.
+bool Open_Script()
+{
+    if (script.name != nullptr) {
         script.fd = open(script.name, O_RDONLY | O_CLOEXEC);
         if (script.fd < 0) {
             script.error = errno;
-            return Cannot_Read();
+            return false;
         }
     }
     struct stat input {
     };
     script.live = fstat(script.fd, &input) == 0 &&
                   (S_ISCHR(input.st_mode) || S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode));
-    // Read before anything is written: a script that cannot be read (a
-    // folder, say) leaves standard output empty.
-    if (!Fill() && script.error != 0) {
-        return Cannot_Read();
-    }
+    return Fill() || script.error == 0;
+}
 
-    // With --trace or --vcd the frames are still drawn, by the same tick,
-    // but nowhere: standard output takes the trace instead.
-    const bool traced = trace || vcd;
+// With --trace or --vcd the frames are still drawn, by the same tick, but
+// nowhere: standard output takes the trace instead.
+bool Set_Up_Output(Output output)
+{
+    const bool traced = output != Output::FRAMES;
     trace_fd = traced ? dup(STDOUT_FILENO) : -1;
     flush_output = traced ? Flush_Trace : Flush_Frames;
     if (traced && (trace_fd < 0 || std::freopen("/dev/null", "w", stdout) == nullptr)) {
         std::fprintf(stderr, "%s: cannot set up the trace: %s\n", PROGRAM, std::strerror(errno));
-        return EXIT_FAILURE;
+        return false;
     }
-    if (vcd) {
+    if (output == Output::VCD) {
         Note_Write(Vcd_Begin(trace_fd, DUMP_VERSION));
     }
-    long last_tick = 0;
+    return true;
+}
 
+// One tick per byte of the script, then no key until the oven is at rest;
+// q ends it at once. The number of the last tick run.
+long Run_Script(Output output)
+{
+    long last_tick = 0;
     for (long tick = 1; write_error == 0; ++tick) {
         int byte = Next_Byte();
         if (byte < 0) {
@@ -217,9 +235,9 @@ int main(int argc, char** argv)
         const auto key = static_cast<signed char>(byte);
         const Tick_Record record = Replay_Tick(key);
         last_tick = tick;
-        if (trace) {
+        if (output == Output::TRACE) {
             Note_Write(Trace_Tick(trace_fd, tick, record));
-        } else if (vcd) {
+        } else if (output == Output::VCD) {
             Note_Write(Vcd_Tick(trace_fd, tick, record));
         } else if (std::ferror(stdout) != 0) {
             Note_Write(false); // a full device, say: no use drawing more
@@ -228,25 +246,47 @@ int main(int argc, char** argv)
             break;
         }
     }
+    return last_tick;
+}
 
-    if (vcd) {
+// The end of the output; the exit status, with what went wrong said.
+int Finish_Output(Output output, long last_tick)
+{
+    if (output == Output::VCD) {
         Note_Write(Vcd_End(trace_fd, last_tick));
-    } else if (trace) {
+    } else if (output == Output::TRACE) {
         Flush_Trace();
     } else {
         reset_colour(); // as mwc ends: the terminal's colours as found
         Note_Write(std::fflush(stdout) == 0 && std::ferror(stdout) == 0);
     }
     if (write_error != 0) {
+        constexpr const char* WHAT[] = {"frames", "trace", "waveforms"};
         std::fprintf(stderr, "%s: cannot write the %s: %s\n", PROGRAM,
-                     trace ? "trace"
-                     : vcd ? "waveforms"
-                           : "frames",
-                     std::strerror(write_error));
+                     WHAT[static_cast<int>(output)], std::strerror(write_error));
         return EXIT_FAILURE;
     }
     if (script.error != 0) {
         return Cannot_Read(); // a read that failed part way
     }
     return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Output output = Output::FRAMES;
+    const int status = Parse_Command_Line(argc, argv, output);
+    if (status >= 0) {
+        return status;
+    }
+    if (!Open_Script()) {
+        return Cannot_Read();
+    }
+    if (!Set_Up_Output(output)) {
+        return EXIT_FAILURE;
+    }
+    const long last_tick = Run_Script(output);
+    return Finish_Output(output, last_tick);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -16,14 +17,6 @@ namespace
 
 constexpr std::uint32_t NO_NODE = UINT32_MAX;
 constexpr signed char NONE = INPUTS[0];
-
-// One configuration met: how it was first reached (the configuration before
-// and the input), and where no key takes it.
-struct Node {
-    std::uint32_t parent;
-    signed char input;
-    std::uint32_t idle_next = NO_NODE;
-};
 
 // A hash over the members of a plain struct, found by the compiler from
 // the struct's own definition, as its defaulted == is: a member added to the
@@ -273,23 +266,12 @@ bool At_Rest(const Oven_Configuration& c)
     return c.controller.state == Wait_Input && !c.record.Start;
 }
 
-// The script that first reached node `index`, one byte per tick.
-std::string Script_To(const std::vector<Node>& nodes, std::uint32_t index)
-{
-    std::string script;
-    for (; nodes[index].parent != NO_NODE; index = nodes[index].parent) {
-        script.push_back(nodes[index].input == NONE ? IDLE_TICK
-                                                    : static_cast<char>(nodes[index].input));
-    }
-    return {script.rbegin(), script.rend()};
-}
-
 // With no key, how many ticks each configuration takes to come to rest,
 // from the no-key successors that the exploration noted: each chain is
 // walked once and its counts filled in on the way back, so this takes one
 // pass over the configurations, not a replay from each.
 void Find_Rest(const std::vector<Oven_Configuration>& configurations,
-               const std::vector<Node>& nodes, Exploration& result)
+               const std::vector<std::uint32_t>& idle_next, Exploration& result)
 {
     constexpr std::uint32_t UNKNOWN = UINT32_MAX;
     constexpr std::uint32_t ON_PATH = UINT32_MAX - 1;
@@ -302,11 +284,11 @@ void Find_Rest(const std::vector<Oven_Configuration>& configurations,
         while (ticks[at] == UNKNOWN && !At_Rest(configurations[at])) {
             ticks[at] = ON_PATH;
             path.push_back(at);
-            at = nodes[at].idle_next;
+            at = idle_next[at];
         }
         if (ticks[at] == ON_PATH) { // round and round without a key, never at rest
             result.all_rest = false;
-            result.rest_script = Script_To(nodes, at);
+            result.rest_script = Script_To(result, at);
             return;
         }
         if (ticks[at] == UNKNOWN) {
@@ -321,7 +303,7 @@ void Find_Rest(const std::vector<Oven_Configuration>& configurations,
         }
     }
     result.longest_rest = ticks[longest];
-    result.rest_script = Script_To(nodes, longest) + std::string(ticks[longest], IDLE_TICK);
+    result.rest_script = Script_To(result, longest) + std::string(ticks[longest], IDLE_TICK);
 }
 
 // The transitions into each configuration, from those out of each.
@@ -342,182 +324,242 @@ void Find_Into(Exploration& result)
     }
 }
 
+// The exploration while it runs: the queue of configurations in the order
+// met, the tables that find a configuration or a line met before, and the
+// properties still without evidence.
+struct Search {
+    Search(const std::vector<Property>& properties_asked, Guard_Data guard_data)
+        : properties(properties_asked), guards(guard_data == Guard_Data::KEPT),
+          any_before(std::any_of(properties.begin(), properties.end(),
+                                 [](const Property& p) { return p.expression.uses_before; })),
+          before_lines(guard_data != Guard_Data::LEFT_OUT || any_before),
+          undecided(properties.size())
+    {
+    }
+    const std::vector<Property>& properties;
+    const bool guards;       // keep where each input, q too, takes the controller
+    const bool any_before;   // a property reads before. fields
+    const bool before_lines; // keep each configuration's line before a tick
+    std::vector<Oven_Configuration> configurations;
+    std::vector<std::uint32_t> idle_next; // where no key takes each one
+    Index_Table known;
+    std::vector<Trace_Line> lines;         // each distinct line met
+    std::vector<Line_Source> line_sources; // what each was read from
+    Index_Table known_lines;
+    Index_Table known_before;
+    std::size_t undecided; // properties still without evidence
+    // A change to the controller can make a field grow without end, and
+    // the configurations with it: how far each field reaches, now and as
+    // it was halfway to the limit.
+    Extremes extremes{};
+    Extremes halfway{};
+    bool past_halfway = false;
+};
+
+// Room for the oven's configurations as they are today (about 160,000) and
+// its lines (about 113,000), so the tables are not copied as they grow;
+// more only costs a copy.
+void Begin(Search& search, Exploration& result)
+{
+    constexpr std::size_t EXPECTED = 1 << 18;
+    constexpr std::size_t EXPECTED_LINES = 1 << 17;
+    search.configurations.reserve(EXPECTED);
+    search.idle_next.reserve(EXPECTED);
+    result.parent.reserve(EXPECTED);
+    result.reached_by.reserve(EXPECTED);
+    result.next.reserve(EXPECTED * STEP_INPUTS);
+    result.line_of.reserve(EXPECTED * STEP_INPUTS);
+    if (search.guards) {
+        result.moved_to.reserve(EXPECTED * INPUT_COUNT);
+    }
+    if (search.before_lines) {
+        result.before_of.reserve(EXPECTED);
+    }
+    search.lines.reserve(EXPECTED_LINES);
+    search.line_sources.reserve(EXPECTED_LINES);
+    constexpr double UNSEEN = std::numeric_limits<double>::infinity();
+    search.extremes.low.fill(UNSEEN);
+    search.extremes.high.fill(-UNSEEN);
+    search.halfway = search.extremes;
+
+    search.configurations.push_back(result.start);
+    search.idle_next.push_back(NO_NODE);
+    result.parent.push_back(NO_NODE);
+    result.reached_by.push_back(IDLE_TICK); // start-up: never read
+    const auto same_configuration = [&search](std::uint32_t a, std::uint32_t b) {
+        return search.configurations[a] == search.configurations[b];
+    };
+    search.known.Insert(Hash_Of(result.start), 0, same_configuration);
+}
+
+// Configuration `at` as the line before its ticks, kept once per distinct line.
+void Note_Before_Line(Search& search, Exploration& result, std::uint32_t at)
+{
+    result.before_lines.push_back(Before_Line(search.configurations[at]));
+    const auto same_before = [&result](std::uint32_t a, std::uint32_t b) {
+        return result.before_lines[a] == result.before_lines[b];
+    };
+    const auto [before, added] = search.known_before.Insert(
+        Hash_Line(result.before_lines.back(), false),
+        static_cast<std::uint32_t>(result.before_lines.size() - 1), same_before);
+    if (!added) {
+        result.before_lines.pop_back();
+    }
+    result.before_of.push_back(before);
+}
+
+// The line of the tick just run, and whether it is new. A line is read from
+// the tick's record and the oven's: the pair is looked up, and only a new
+// one is read into a line.
+std::pair<std::uint32_t, bool> Take_Line(Search& search, const Tick_Record& record)
+{
+    search.line_sources.push_back({Data_Storage, record});
+    const auto same_source = [&search](std::uint32_t a, std::uint32_t b) {
+        return search.line_sources[a] == search.line_sources[b];
+    };
+    const auto [line, added] = search.known_lines.Insert(
+        Hash_Of(search.line_sources.back()),
+        static_cast<std::uint32_t>(search.line_sources.size() - 1), same_source);
+    if (!added) {
+        search.line_sources.pop_back();
+    } else {
+        search.lines.push_back(Line_Of(record));
+        Widen(search.extremes, search.lines.back());
+    }
+    return {line, added};
+}
+
+// A line's first transition ends a shortest script to it, as every
+// configuration is taken in order of its distance: only a new line can give
+// a property its evidence, unless it reads the line before too.
+void Judge(Search& search, Exploration& result, std::uint32_t at, int input,
+           std::pair<std::uint32_t, bool> line)
+{
+    const auto [index, added] = line;
+    for (std::size_t i = 0;
+         (added || search.any_before) && search.undecided > 0 && i < search.properties.size();
+         ++i) {
+        const Expression& expression = search.properties[i].expression;
+        if (!result.evidence[i].empty() || (!added && !expression.uses_before)) {
+            continue;
+        }
+        const Trace_Line& before =
+            search.before_lines ? result.before_lines[result.before_of[at]] : search.lines[index];
+        if (Evaluate(expression, search.lines[index], before) != search.properties[i].always) {
+            result.evidence[i] = Script_To(result, at) + Script_Byte(input);
+            --search.undecided;
+        }
+    }
+}
+
+// Where the tick just run from `at` by `input` left the oven: a
+// configuration met before, or a new one at the end of the queue.
+void Add_Transition(Search& search, Exploration& result, std::uint32_t at, int input,
+                    std::uint32_t line)
+{
+    search.configurations.push_back(Save_Configuration());
+    const auto index = static_cast<std::uint32_t>(search.configurations.size() - 1);
+    const auto same_configuration = [&search](std::uint32_t a, std::uint32_t b) {
+        return search.configurations[a] == search.configurations[b];
+    };
+    const auto [found, added] =
+        search.known.Insert(Hash_Of(search.configurations.back()), index, same_configuration);
+    if (added) {
+        search.idle_next.push_back(NO_NODE);
+        result.parent.push_back(at);
+        result.reached_by.push_back(Script_Byte(input));
+    } else {
+        search.configurations.pop_back();
+    }
+    if (INPUTS[static_cast<std::size_t>(input)] == NONE) {
+        search.idle_next[at] = found;
+    }
+    assert(result.next.size() == Edge(at, input) && "every input but q, in order");
+    result.next.push_back(found);
+    result.line_of.push_back(line);
+}
+
+// Every input from configuration `at`.
+void Step(Search& search, Exploration& result, std::uint32_t at)
+{
+    if (search.before_lines) {
+        Note_Before_Line(search, result, at);
+    }
+    const int from = search.configurations[at].controller.state;
+    for (int input = 0; input < INPUT_COUNT; ++input) {
+        const signed char key = INPUTS[static_cast<std::size_t>(input)];
+        Restore_Configuration(search.configurations[at]);
+        const Tick_Record record = Replay_Tick(key);
+        ++result.transitions;
+        if (search.guards) {
+            result.moved_to.push_back(static_cast<unsigned char>(record.state));
+        }
+        result.moves[static_cast<std::size_t>(from)][static_cast<std::size_t>(record.state)] |=
+            1U << static_cast<unsigned>(input);
+        std::string& reached = result.state_reached[static_cast<std::size_t>(record.state)];
+        if (reached.empty()) {
+            reached = Script_To(result, at) + Script_Byte(input);
+        }
+        const std::pair<std::uint32_t, bool> line = Take_Line(search, record);
+        Judge(search, result, at, input, line);
+        if (key != KEY_QUIT) { // a script ends with the tick that reads q
+            Add_Transition(search, result, at, input, line.first);
+        }
+    }
+}
+
+// Once every configuration is met: the distinct panels, the way to rest,
+// and the graph's transitions into each configuration.
+void Finish(Search& search, Exploration& result)
+{
+    // Distinct panels: lines that differ only in their key or buzzer count once.
+    Index_Table panels;
+    const std::vector<Trace_Line>& lines = search.lines;
+    const auto same_panel = [&lines](std::uint32_t a, std::uint32_t b) {
+        return Same_Panel(lines[a], lines[b]);
+    };
+    for (std::uint32_t i = 0; i < lines.size(); ++i) {
+        result.panel_states +=
+            panels.Insert(Hash_Line(lines[i], true), i, same_panel).second ? 1 : 0;
+    }
+    Find_Rest(search.configurations, search.idle_next, result);
+    result.lines = std::move(search.lines);
+    Find_Into(result);
+}
+
 } // namespace
 
 Exploration Explore(const std::vector<Property>& properties, std::size_t max_configurations,
                     Guard_Data guard_data)
 {
-    const bool guards = guard_data == Guard_Data::KEPT;
-    const bool any_before =
-        std::any_of(properties.begin(), properties.end(),
-                    [](const Property& property) { return property.expression.uses_before; });
-    const bool before_lines = guard_data != Guard_Data::LEFT_OUT || any_before;
     Exploration result;
     result.start = Save_Configuration();
     result.start_line = Before_Line(result.start);
     result.evidence.assign(properties.size(), "");
-
-    std::vector<Oven_Configuration> configurations{result.start};
-    std::vector<Node> nodes{{NO_NODE, NONE}};
-    // Room for the oven's configurations as they are today (about 160,000),
-    // so the queue is not copied as it grows; more only costs a copy.
-    constexpr std::size_t EXPECTED = 1 << 18;
-    configurations.reserve(EXPECTED);
-    nodes.reserve(EXPECTED);
-    result.next.reserve(EXPECTED * STEP_INPUTS);
-    result.line_of.reserve(EXPECTED * STEP_INPUTS);
-    if (guards) {
-        result.moved_to.reserve(EXPECTED * INPUT_COUNT);
-    }
-    if (before_lines) {
-        result.before_of.reserve(EXPECTED);
-    }
-    const auto same_configuration = [&configurations](std::uint32_t a, std::uint32_t b) {
-        return configurations[a] == configurations[b];
-    };
-    Index_Table known;
-    known.Insert(Hash_Of(configurations[0]), 0, same_configuration);
-    // Each distinct line met.
-    std::vector<Trace_Line> lines;
-    std::vector<Line_Source> line_sources;          // of each line, by the same index
-    constexpr std::size_t EXPECTED_LINES = 1 << 17; // about 113,000 today
-    lines.reserve(EXPECTED_LINES);
-    line_sources.reserve(EXPECTED_LINES);
-    Index_Table known_lines;
-    const auto same_source = [&line_sources](std::uint32_t a, std::uint32_t b) {
-        return line_sources[a] == line_sources[b];
-    };
-    std::size_t undecided = properties.size(); // properties still without evidence
-    Index_Table known_before;
-    const auto same_before = [&result](std::uint32_t a, std::uint32_t b) {
-        return result.before_lines[a] == result.before_lines[b];
-    };
-    // A change to the controller can make a field grow without end, and the
-    // configurations with it: watch how far each field reaches.
-    constexpr double UNSEEN = std::numeric_limits<double>::infinity();
-    Extremes extremes{};
-    extremes.low.fill(UNSEEN);
-    extremes.high.fill(-UNSEEN);
-    Extremes halfway = extremes;
-    bool past_halfway = false;
+    Search search(properties, guard_data);
+    Begin(search, result);
 
     // Breadth first: the vector is the queue, in the order met. No frame of
     // these ticks is ever seen, and drawing them would take a fifth of the
     // time: the panel is off until the exploration ends.
     Replay_Draw_Panel(false);
-    for (std::uint32_t at = 0; at < configurations.size(); ++at) {
-        if (!past_halfway && 2 * configurations.size() >= max_configurations) {
-            halfway = extremes;
-            past_halfway = true;
+    for (std::uint32_t at = 0; at < search.configurations.size(); ++at) {
+        if (!search.past_halfway && 2 * search.configurations.size() >= max_configurations) {
+            search.halfway = search.extremes;
+            search.past_halfway = true;
         }
-        if (configurations.size() > max_configurations) {
+        if (search.configurations.size() > max_configurations) {
             result.complete = false;
-            result.growing = Growing(halfway, extremes);
+            result.growing = Growing(search.halfway, search.extremes);
             break;
         }
-        if (before_lines) {
-            result.before_lines.push_back(Before_Line(configurations[at]));
-            const auto [before, added_before] = known_before.Insert(
-                Hash_Line(result.before_lines.back(), false),
-                static_cast<std::uint32_t>(result.before_lines.size() - 1), same_before);
-            if (!added_before) {
-                result.before_lines.pop_back();
-            }
-            result.before_of.push_back(before);
-        }
-        for (std::size_t input = 0; input < INPUTS.size(); ++input) {
-            const signed char key = INPUTS[input];
-            Restore_Configuration(configurations[at]);
-            const Tick_Record record = Replay_Tick(key);
-            ++result.transitions;
-            if (guards) {
-                result.moved_to.push_back(static_cast<unsigned char>(record.state));
-            }
-
-            const int from = configurations[at].controller.state;
-            result.moves[static_cast<std::size_t>(from)][static_cast<std::size_t>(record.state)] |=
-                1U << input;
-            std::string& reached = result.state_reached[static_cast<std::size_t>(record.state)];
-            const auto script = [&] {
-                return Script_To(nodes, at) + (key == NONE ? IDLE_TICK : static_cast<char>(key));
-            };
-            if (reached.empty()) {
-                reached = script();
-            }
-
-            // A line is read from the tick's record and the oven's: the
-            // pair is looked up, and only a new one is read into a line.
-            line_sources.push_back({Data_Storage, record});
-            const auto [line, added_line] = known_lines.Insert(
-                Hash_Of(line_sources.back()), static_cast<std::uint32_t>(line_sources.size() - 1),
-                same_source);
-            if (!added_line) {
-                line_sources.pop_back();
-            } else {
-                lines.push_back(Line_Of(record));
-                Widen(extremes, lines.back());
-            }
-            // A line's first transition ends a shortest script to it, as
-            // every configuration is taken in order of its distance: only a
-            // new line can give a property its evidence, unless it reads
-            // the line before too.
-            for (std::size_t i = 0;
-                 (added_line || any_before) && undecided > 0 && i < properties.size(); ++i) {
-                const Expression& expression = properties[i].expression;
-                if (!result.evidence[i].empty() || (!added_line && !expression.uses_before)) {
-                    continue;
-                }
-                const Trace_Line& before =
-                    before_lines ? result.before_lines[result.before_of[at]] : lines[line];
-                if (Evaluate(expression, lines[line], before) != properties[i].always) {
-                    result.evidence[i] = script();
-                    --undecided;
-                }
-            }
-
-            if (key == KEY_QUIT) {
-                continue; // the script ends with the tick that reads q
-            }
-            configurations.push_back(Save_Configuration());
-            const auto index = static_cast<std::uint32_t>(configurations.size() - 1);
-            const auto [found, added] =
-                known.Insert(Hash_Of(configurations.back()), index, same_configuration);
-            if (added) {
-                nodes.push_back({at, key});
-            } else {
-                configurations.pop_back();
-            }
-            if (key == NONE) {
-                nodes[at].idle_next = found;
-            }
-            result.next.push_back(found); // in order: at * STEP_INPUTS + input
-            result.line_of.push_back(line);
-        }
+        Step(search, result, at);
     }
     Replay_Draw_Panel(true);
-    result.configurations = configurations.size();
-    if (!result.complete) {
-        Restore_Configuration(result.start);
-        return result;
+    result.configurations = search.configurations.size();
+    if (result.complete) {
+        Finish(search, result);
     }
-    // Distinct panels: lines that differ only in their key or buzzer count once.
-    Index_Table panels;
-    for (std::uint32_t i = 0; i < lines.size(); ++i) {
-        const auto same_panel = [&lines](std::uint32_t a, std::uint32_t b) {
-            return Same_Panel(lines[a], lines[b]);
-        };
-        result.panel_states +=
-            panels.Insert(Hash_Line(lines[i], true), i, same_panel).second ? 1 : 0;
-    }
-    Find_Rest(configurations, nodes, result);
-    result.parent.reserve(nodes.size());
-    result.reached_by.reserve(nodes.size());
-    for (const Node& node : nodes) {
-        result.parent.push_back(node.parent);
-        result.reached_by.push_back(node.input == NONE ? IDLE_TICK : static_cast<char>(node.input));
-    }
-    result.lines = std::move(lines);
-    Find_Into(result);
     Restore_Configuration(result.start);
     return result;
 }

@@ -498,63 +498,23 @@ class Parser
             part.type = NUMBER;
             part.number_constant = true;
             break;
-        case Token::TEXT: {
-            const std::string_view name = text_.substr(token_.offset + 1, token_.length - 2);
-            int state = Wait_Input;
-            while (state <= Finished && name != State_Name(state)) {
-                ++state;
-            }
-            if (state > Finished) {
-                if (name.size() == 1 &&
-                    std::string_view(KEYS).find(name) != std::string_view::npos) {
-                    return Fail(token_,
-                                Words({"a key is written in single quotes, as '", name, "'"}));
-                }
-                return Fail(token_, "no state is named so: the states are " + State_Names());
-            }
-            part.node = Add(CONSTANT, -1, -1, state);
-            part.type = NAME;
-            break;
-        }
-        case Token::CHARACTER: {
-            const char key = text_[token_.offset + 1];
-            if (std::string_view(KEYS).find(key) == std::string_view::npos) {
-                return Fail(token_, "not a key of the oven: the keys are 'a' to 'f' and 'q'");
-            }
-            part.node = Add(CONSTANT, -1, -1, static_cast<unsigned char>(key));
-            part.type = KEY;
-            break;
-        }
-        case Token::OPEN: {
-            const Token open = token_;
-            if (!Deeper(open)) {
+        case Token::TEXT:
+            if (!State_Constant(part)) {
                 return false;
             }
-            Advance();
-            const bool inside = Implies(part);
-            Shallower();
-            if (!inside) {
+            break;
+        case Token::CHARACTER:
+            if (!Key_Constant(part)) {
                 return false;
             }
-            if (token_.kind != Token::CLOSE) {
-                if (token_.kind == Token::END) {
-                    return Fail(open, "this '(' is never closed");
-                }
-                return Fail(token_, "expected ')' here");
-            }
-            part.offset = open.offset;
-            part.length = token_.offset + token_.length - open.offset;
-            part.state_field = part.number_constant = false;
             break;
-        }
+        case Token::OPEN:
+            if (!Parenthesised(part)) {
+                return false;
+            }
+            break;
         case Token::WORD:
-            if (formula_ && Until_Ahead()) {
-                if (!Until(part)) {
-                    return false;
-                }
-                break;
-            }
-            if (!Name(part)) {
+            if (!(formula_ && Until_Ahead() ? Until(part) : Name(part))) {
                 return false;
             }
             break;
@@ -564,6 +524,62 @@ class Parser
                         Words({"'", Text(token_), "' belongs to A[ F U G ] or E[ F U G ]"}));
         }
         Advance();
+        return true;
+    }
+
+    // A state's name in double quotes, as state_name is compared with.
+    bool State_Constant(Part& part)
+    {
+        const std::string_view name = text_.substr(token_.offset + 1, token_.length - 2);
+        int state = Wait_Input;
+        while (state <= Finished && name != State_Name(state)) {
+            ++state;
+        }
+        if (state > Finished) {
+            if (name.size() == 1 && std::string_view(KEYS).find(name) != std::string_view::npos) {
+                return Fail(token_, Words({"a key is written in single quotes, as '", name, "'"}));
+            }
+            return Fail(token_, "no state is named so: the states are " + State_Names());
+        }
+        part.node = Add(CONSTANT, -1, -1, state);
+        part.type = NAME;
+        return true;
+    }
+
+    // A key of the oven in single quotes.
+    bool Key_Constant(Part& part)
+    {
+        const char key = text_[token_.offset + 1];
+        if (std::string_view(KEYS).find(key) == std::string_view::npos) {
+            return Fail(token_, "not a key of the oven: the keys are 'a' to 'f' and 'q'");
+        }
+        part.node = Add(CONSTANT, -1, -1, static_cast<unsigned char>(key));
+        part.type = KEY;
+        return true;
+    }
+
+    // From a '(' to its ')', which is the token at hand after it.
+    bool Parenthesised(Part& part)
+    {
+        const Token open = token_;
+        if (!Deeper(open)) {
+            return false;
+        }
+        Advance();
+        const bool inside = Implies(part);
+        Shallower();
+        if (!inside) {
+            return false;
+        }
+        if (token_.kind != Token::CLOSE) {
+            if (token_.kind == Token::END) {
+                return Fail(open, "this '(' is never closed");
+            }
+            return Fail(token_, "expected ')' here");
+        }
+        part.offset = open.offset;
+        part.length = token_.offset + token_.length - open.offset;
+        part.state_field = part.number_constant = false;
         return true;
     }
 

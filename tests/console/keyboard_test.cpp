@@ -4,6 +4,8 @@
 #include <cstring>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,8 +14,6 @@
 
 namespace
 {
-
-constexpr int WAIT_MS = 2000;
 
 // A pseudo-terminal in the usual cooked mode, its slave as standard input.
 int Terminal_As_Stdin(termios& cooked)
@@ -30,14 +30,18 @@ int Terminal_As_Stdin(termios& cooked)
     return master;
 }
 
-// Typed bytes reach the slave a moment after the master writes them.
+// Typed bytes reach the slave a moment after the master writes them: waits
+// until the whole burst is in the input queue (however long the test's time
+// limit lets that take).
 void Type(int master, const char* keys)
 {
     const auto size = std::strlen(keys);
     ASSERT_EQ(write(master, keys, size), static_cast<ssize_t>(size));
-    pollfd ready{STDIN_FILENO, POLLIN, 0};
-    ASSERT_EQ(poll(&ready, 1, WAIT_MS), 1);
-    usleep(20000); // let the whole burst land in the input queue
+    int queued = 0;
+    while (ioctl(STDIN_FILENO, FIONREAD, &queued) == 0 && static_cast<std::size_t>(queued) < size) {
+        sched_yield();
+    }
+    ASSERT_EQ(static_cast<std::size_t>(queued), size);
 }
 
 } // namespace

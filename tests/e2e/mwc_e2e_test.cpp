@@ -18,10 +18,9 @@ constexpr double TICK_S = 0.1;
 constexpr double LIMIT_S = 60.0;
 constexpr double SHORT_LIMIT_S = 15.0; // where a hang is the fault
 // Sleeps end no earlier than asked, so the times have firm lower bounds.
-// The upper bounds only catch a tick of the wrong order, leaving room for a
-// machine busy with other work.
+// A busy machine makes them longer by any amount, so there are no upper
+// ones: a tick far too long shows as a run that outlasts its time limit.
 constexpr double EARLY_S = 0.05; // the runner's own read may come late
-constexpr double SLOW_FACTOR = 3.0;
 
 void Expect_Clean_Exit(const Mwc_Run& run)
 {
@@ -73,9 +72,8 @@ TEST(Mwc, TimeCookingRunsToTheBuzzerAndQuitRestoresTheTerminal)
     EXPECT_EQ(run.frames[buzzer + 1].light, LIGHT_OFF);
     EXPECT_EQ(run.errors, "\a\a\a") << "the bell rings on standard error only";
 
-    // The buzzer holds its tick for about 2.5 s; every other tick is short.
+    // The buzzer holds its tick for 2.5 s; no other tick is that short.
     EXPECT_GE(Gap_After(run, buzzer), BUZZER_S - EARLY_S);
-    EXPECT_LE(Gap_After(run, buzzer), BUZZER_S * SLOW_FACTOR);
     std::vector<double> gaps;
     for (std::size_t i = 1; i + 1 < run.frames.size(); ++i) {
         if (i != buzzer) {
@@ -84,7 +82,6 @@ TEST(Mwc, TimeCookingRunsToTheBuzzerAndQuitRestoresTheTerminal)
     }
     std::sort(gaps.begin(), gaps.end());
     EXPECT_GE(gaps[gaps.size() / 2], TICK_S - EARLY_S / 2) << "median tick";
-    EXPECT_LE(gaps[gaps.size() / 2], TICK_S * SLOW_FACTOR) << "median tick";
 }
 
 TEST(Mwc, HeatingWithTheDoorAndSignalKeys)
@@ -153,8 +150,10 @@ TEST(Mwc, PipedFramesComeEachTickAndAKillLosesNone)
     EXPECT_EQ(run.frame_error, "") << "only whole frames, then the reset";
     EXPECT_TRUE(run.colour_reset);
     ASSERT_GE(run.frames.size(), 5U);
-    // Frames held in a pipe's buffer would come a buffer at a time.
-    EXPECT_LT(run.frames_in_first_read, 50U) << "each frame is written at its tick's end";
+    // Frames held in a buffer would go out many to a write.
+    ASSERT_GT(run.frames_at_signal, 0U);
+    EXPECT_GE(run.writes_at_signal, static_cast<long>(run.frames_at_signal))
+        << "each frame is written at its tick's end";
     EXPECT_EQ(run.frames.back().light, LIGHT_ON);
 }
 

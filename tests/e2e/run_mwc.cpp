@@ -7,10 +7,13 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <string>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -143,33 +146,69 @@ std::size_t Frames_In(std::string_view output)
     return static_cast<std::size_t>(std::count(output.begin(), output.end(), 'D'));
 }
 
-constexpr int STOP_WAIT_MS = 5000;
 constexpr char STOP_OUTPUT = '\x13'; // Ctrl-S, the terminal's own
-constexpr int QUIET_MS = 500;        // five ticks without output: it is stopped
 
-// Types Ctrl-S and reads until no more output comes.
-void Stop_Output(Mwc_Run& run, int out_fd)
+// A number from one of the kernel's files about process `pid`: the first
+// field of /proc/PID/syscall (the system call it is in), or the value of a
+// named line of /proc/PID/io; -1 when it cannot be read.
+long Proc_Number(pid_t pid, const char* file, const char* name = nullptr)
+{
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + file;
+    char text[512] = {};
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t size = fd < 0 ? -1 : read(fd, text, sizeof text - 1);
+    if (fd >= 0) {
+        close(fd);
+    }
+    if (size <= 0) {
+        return -1;
+    }
+    const char* at = text;
+    if (name != nullptr) {
+        at = std::strstr(text, name);
+        if (at == nullptr) {
+            return -1;
+        }
+        at += std::strlen(name);
+    }
+    char* end = nullptr;
+    const long number = std::strtol(at, &end, 10);
+    return end == at ? -1 : number;
+}
+
+// Types Ctrl-S and reads what comes until mwc is seen waiting in a write:
+// its output is held then, and nothing more will come.
+void Stop_Output(Mwc_Run& run, pid_t pid, int out_fd, const Clock::time_point& give_up)
 {
     if (write(out_fd, &STOP_OUTPUT, 1) != 1) {
         return;
     }
-    pollfd pending{out_fd, POLLIN, 0};
-    while (poll(&pending, 1, QUIET_MS) > 0 && Read_Some(out_fd, run.output, true)) {
+    while (Proc_Number(pid, "syscall") != SYS_write && Clock::now() < give_up) {
+        pollfd pending{out_fd, POLLIN, 0};
+        if (poll(&pending, 1, POLL_MS) > 0) {
+            Read_Some(out_fd, run.output, true);
+        }
     }
     run.stop_offsets.push_back(run.output.size());
 }
 
-// Stops mwc, waits until it is stopped and its last words are read, notes
-// the terminal's modes, and lets it go on.
-void Stop_And_Continue(Mwc_Run& run, pid_t job, int report_fd, int out_fd)
+// Stops mwc, waits until it is stopped and its last words, the colour
+// reset, are read; notes the terminal's modes, and lets it go on.
+void Stop_And_Continue(Mwc_Run& run, pid_t job, int report_fd, int out_fd,
+                       const Clock::time_point& give_up)
 {
     kill(job, SIGTSTP);
-    pollfd report{report_fd, POLLIN, 0};
     char stopped = 0;
-    run.stopped.push_back(poll(&report, 1, STOP_WAIT_MS) == 1 &&
-                          read(report_fd, &stopped, 1) == 1 && stopped == 'T');
-    pollfd pending{out_fd, POLLIN, 0};
-    while (poll(&pending, 1, POLL_MS) > 0 && Read_Some(out_fd, run.output, true)) {
+    pollfd report{report_fd, POLLIN, 0};
+    while (poll(&report, 1, POLL_MS) == 0 && Clock::now() < give_up) {
+    }
+    run.stopped.push_back((report.revents & POLLIN) != 0 && read(report_fd, &stopped, 1) == 1 &&
+                          stopped == 'T');
+    while (!std::string_view(run.output).ends_with(COLOUR_RESET) && Clock::now() < give_up) {
+        pollfd pending{out_fd, POLLIN, 0};
+        if (poll(&pending, 1, POLL_MS) > 0 && !Read_Some(out_fd, run.output, true)) {
+            break;
+        }
     }
     termios modes{};
     tcgetattr(out_fd, &modes);
@@ -178,75 +217,52 @@ void Stop_And_Continue(Mwc_Run& run, pid_t job, int report_fd, int out_fd)
     kill(job, SIGCONT);
 }
 
-// Reads standard output and error until both end or time runs out; types
-// the script once the first frame is on the screen.
-void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, const Plan& plan)
-{
-    const auto start = Clock::now();
-    std::vector<Chunk> chunks;
-    const std::string_view script = plan.script;
-    const double limit_s = plan.limit_s;
-    bool typed = !plan.type_script;
+// What a run does as its frames come: the signal, or the stops, it plans.
+struct Progress {
+    bool typed = false;
     std::size_t typed_at = 0; // frames seen when the script was typed
-    const bool stop = plan.report_fd >= 0;
-    pid_t job = pid;
-    if (stop && read(plan.report_fd, &job, sizeof job) != sizeof job) {
-        job = pid; // no job: nothing will stop
-    }
-    bool signalled = plan.signal == 0 && !stop;
+    bool signalled = false;
     std::size_t resumed_at = 0; // frames seen when mwc went on, after a stop
-    bool out_open = true;
-    bool err_open = true;
-    while ((out_open || err_open) && Seconds_Since(start) < limit_s) {
-        if (typed && !signalled && Frames_In(run.output) >= typed_at + FRAMES_BEFORE_SIGNAL) {
-            if (stop) {
-                Stop_And_Continue(run, job, plan.report_fd, out_fd);
-                resumed_at = Frames_In(run.output);
-                signalled = true;
-            } else {
-                if (plan.stop_output) {
-                    Stop_Output(run, out_fd);
-                }
-                signalled = kill(pid, plan.signal) == 0;
-            }
-        }
-        if (resumed_at != 0 && Frames_In(run.output) >= resumed_at + FRAMES_TO_SETTLE) {
-            termios modes{};
-            tcgetattr(out_fd, &modes);
-            run.resumed.push_back(modes);
-            resumed_at = 0;
-            if (run.stopped.size() < STOPS) {
-                Stop_And_Continue(run, job, plan.report_fd, out_fd);
-                resumed_at = Frames_In(run.output);
-            }
-        }
-        pollfd fds[2] = {{out_open ? out_fd : -1, POLLIN, 0}, {err_open ? err_fd : -1, POLLIN, 0}};
-        if (poll(fds, 2, POLL_MS) <= 0) {
-            continue;
-        }
-        if (fds[0].revents != 0) {
-            const std::size_t offset = run.output.size();
-            chunks.push_back({offset, Seconds_Since(start)});
-            out_open = Read_Some(out_fd, run.output, terminal);
-            if (chunks.size() == 1) {
-                run.frames_in_first_read = Frames_In(std::string_view(run.output).substr(offset));
-            }
-        }
-        if (fds[1].revents != 0) {
-            err_open = Read_Some(err_fd, run.errors, false);
-        }
-        if (!typed && std::count(run.output.begin(), run.output.end(), '\n') >= 3) {
-            tcgetattr(out_fd, &run.running);
-            typed =
-                write(out_fd, script.data(), script.size()) == static_cast<ssize_t>(script.size());
-            typed_at = Frames_In(run.output);
-        }
-    }
-    if (out_open || err_open) {
-        kill(pid, SIGKILL);
-    }
-    waitpid(pid, &run.wait_status, 0);
+};
 
+// Sends the plan's signal, or makes its stops, once enough frames have come.
+void Act_On_Frames(Mwc_Run& run, pid_t pid, pid_t job, int out_fd, const Plan& plan,
+                   Progress& progress, const Clock::time_point& give_up)
+{
+    const bool stop = plan.report_fd >= 0;
+    const std::size_t frames = Frames_In(run.output);
+    if (progress.typed && !progress.signalled &&
+        frames >= progress.typed_at + FRAMES_BEFORE_SIGNAL) {
+        if (stop) {
+            Stop_And_Continue(run, job, plan.report_fd, out_fd, give_up);
+            progress.resumed_at = Frames_In(run.output);
+            progress.signalled = true;
+        } else {
+            if (plan.stop_output) {
+                Stop_Output(run, pid, out_fd, give_up);
+            }
+            run.writes_at_signal = Proc_Number(pid, "io", "syscw: ");
+            run.frames_at_signal = Frames_In(run.output);
+            progress.signalled = kill(pid, plan.signal) == 0;
+        }
+    }
+    if (progress.resumed_at != 0 && frames >= progress.resumed_at + FRAMES_TO_SETTLE) {
+        termios modes{};
+        tcgetattr(out_fd, &modes);
+        run.resumed.push_back(modes);
+        progress.resumed_at = 0;
+        if (run.stopped.size() < STOPS) {
+            Stop_And_Continue(run, job, plan.report_fd, out_fd, give_up);
+            progress.resumed_at = Frames_In(run.output);
+        }
+    }
+}
+
+// The output read as frames, each with the time its first byte was read;
+// for a typed script that ends in q, the start-up frames that a late typing
+// added are left out.
+void Read_Run_Frames(Mwc_Run& run, const std::vector<Chunk>& chunks, const Plan& plan)
+{
     // A colour reset as the last thing written is no part of the frames.
     std::string_view frames = run.output;
     run.colour_reset = frames.ends_with(COLOUR_RESET);
@@ -272,6 +288,48 @@ void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, con
                               run.frame_times.begin() + static_cast<long>(late));
         run.frames_before_script += late;
     }
+}
+
+// Reads standard output and error until both end or time runs out; types
+// the script once the first frame is on the screen.
+void Collect(Mwc_Run& run, pid_t pid, int out_fd, int err_fd, bool terminal, const Plan& plan)
+{
+    const auto start = Clock::now();
+    const auto give_up = start + std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double>(plan.limit_s));
+    std::vector<Chunk> chunks;
+    Progress progress{!plan.type_script, 0, plan.signal == 0 && plan.report_fd < 0, 0};
+    pid_t job = pid;
+    if (plan.report_fd >= 0 && read(plan.report_fd, &job, sizeof job) != sizeof job) {
+        job = pid; // no job: nothing will stop
+    }
+    bool out_open = true;
+    bool err_open = true;
+    while ((out_open || err_open) && Clock::now() < give_up) {
+        Act_On_Frames(run, pid, job, out_fd, plan, progress, give_up);
+        pollfd fds[2] = {{out_open ? out_fd : -1, POLLIN, 0}, {err_open ? err_fd : -1, POLLIN, 0}};
+        if (poll(fds, 2, POLL_MS) <= 0) {
+            continue;
+        }
+        if (fds[0].revents != 0) {
+            chunks.push_back({run.output.size(), Seconds_Since(start)});
+            out_open = Read_Some(out_fd, run.output, terminal);
+        }
+        if (fds[1].revents != 0) {
+            err_open = Read_Some(err_fd, run.errors, false);
+        }
+        if (!progress.typed && std::count(run.output.begin(), run.output.end(), '\n') >= 3) {
+            tcgetattr(out_fd, &run.running);
+            progress.typed = write(out_fd, plan.script.data(), plan.script.size()) ==
+                             static_cast<ssize_t>(plan.script.size());
+            progress.typed_at = Frames_In(run.output);
+        }
+    }
+    if (out_open || err_open) {
+        kill(pid, SIGKILL);
+    }
+    waitpid(pid, &run.wait_status, 0);
+    Read_Run_Frames(run, chunks, plan);
 }
 
 // mwc on a new pseudo-terminal in the kernel's cooked defaults, with a VTIME

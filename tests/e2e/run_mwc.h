@@ -19,7 +19,8 @@ struct Mwc_Run {
     std::string frame_error;              // where the output is not frames, if anywhere
     std::vector<double> frame_times;      // seconds from start to each frame's first byte
     std::size_t frames_before_script = 0; // start-up frames before the script's first key
-    std::size_t frames_in_first_read = 0; // frames in the first read of the output
+    long writes_at_signal = -1;           // write calls mwc had made when signalled, if read
+    std::size_t frames_at_signal = 0;     // ... and the frames read by then
     int wait_status = -1;                 // as waitpid gives it
     termios before{};                     // the terminal's modes handed to mwc
     termios running{};                    // ... seen after the first frame
@@ -54,8 +55,8 @@ std::string Script(std::initializer_list<std::string_view> parts);
 Mwc_Run Run_On_Terminal(std::string_view script, double limit_s, int signal = 0);
 
 // Same, but before the signal it types Ctrl-S, which stops the terminal's
-// output, and waits until no more comes; the offset then is the one stop
-// offset.
+// output, and waits until mwc waits in a write; the offset then is the one
+// stop offset.
 Mwc_Run Run_With_Output_Stopped(std::string_view script, double limit_s, int signal);
 
 // Same, but a few frames after typing it stops mwc with SIGTSTP, waits for
