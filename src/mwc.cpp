@@ -12,17 +12,10 @@
 #include "console/keyboard.h"
 #include "console/restore.h"
 #include "oven/controller.h"
+#include "oven/counters.h"
 #include "oven/oven.h"
 #include "panel/display.h"
 #include "panel/door_light.h"
-
-namespace
-{
-
-// Fixed, not corrected for the tick's work: ticks are counted, not timed.
-constexpr unsigned int TICK_US = 100000;
-
-} // namespace
 
 int main()
 {

@@ -29,7 +29,7 @@ constexpr char USAGE[] =
     "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--inevitable EXPR]...\n"
     "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']...\n"
     "                 [--ctl FORMULA]... [--keys SET] [--graph[=mermaid|dot|json]]\n"
-    "                 [--json] [--script FILE] [--max-configurations N]\n";
+    "                 [--json] [--script FILE]... [--max-configurations N]\n";
 // Exit status when the exploration stopped at its limit: no answer is known.
 constexpr int EXIT_LIMIT = 3;
 constexpr char HELP_HEAD[] =
@@ -43,8 +43,8 @@ constexpr char HELP_OVER_TIME[] =
     "\n"
     "Over time, on never-ending scripts (no q), with the fewest and the most ticks:\n";
 constexpr char HELP[] =
-    "      --keys SET      press only these in the scripts judged over time (after\n"
-    "                      P for a leads-to): '.' for no key, and a to f\n"
+    "      --keys SET      press only these in the scripts of every question over\n"
+    "                      time (after P for a leads-to): '.' for no key, a to f\n"
     "\n"
     "      --json          one JSON object per line, one per question\n"
     "      --graph[=FORMAT]  print the controller's states and the transitions\n"
@@ -52,7 +52,8 @@ constexpr char HELP[] =
     "                      dot or json\n"
     "      --script FILE   write the first evidence script to FILE, one byte per\n"
     "                      tick and '.' for no key, for mwc-replay and mwc; a\n"
-    "                      loop is written three times\n"
+    "                      loop is written three times. Given again, each FILE\n"
+    "                      takes the next evidence shown\n"
     "      --max-configurations N  stop exploring after N configurations (default\n"
     "                      %zu), naming the fields still growing\n"
     "      --help          show this help and exit\n"
@@ -139,7 +140,7 @@ struct Request {
     bool graph = false;
     Graph_Format format = Graph_Format::MERMAID;
     bool json = false;
-    const char* script_path = nullptr;
+    std::vector<const char*> script_paths; // each takes the next evidence
     const char* keys_set = nullptr;
     std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS;
 };
@@ -172,7 +173,7 @@ int Take_Option(int choice, Request& request)
         request.json = true;
         return -1;
     case SCRIPT:
-        request.script_path = optarg;
+        request.script_paths.push_back(optarg);
         return -1;
     case LIMIT: {
         char* end = nullptr;
@@ -300,18 +301,19 @@ int Stopped_At_Limit(const Exploration& exploration, std::size_t max_configurati
 // The answers, the report or the graph on `out`; whether all hold.
 bool Answer_All(std::FILE* out, int out_fd, Request& request,
                 const std::vector<Question>& over_time, const Exploration& exploration,
-                std::string& first_script)
+                std::vector<std::string>& scripts)
 {
     const bool report = !over_time.empty();
     bool all = true;
     if (report && request.json) {
         request.questions.insert(request.questions.end(), over_time.begin(), over_time.end());
-        all = Print_Answers(out, out_fd, request.questions, exploration, true, first_script);
+        all = Print_Answers(out, out_fd, request.questions, exploration, true, scripts);
     } else if (report) {
+        std::string first_script;
         all = Print_Default_Report(out, out_fd, exploration, over_time, first_script);
+        scripts.push_back(first_script);
     } else {
-        all =
-            Print_Answers(out, out_fd, request.questions, exploration, request.json, first_script);
+        all = Print_Answers(out, out_fd, request.questions, exploration, request.json, scripts);
     }
     if (request.graph) {
         std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
@@ -355,20 +357,23 @@ int main(int argc, char** argv)
     if (!exploration.complete) {
         return Stopped_At_Limit(exploration, request.max_configurations);
     }
-    std::string first_script;
-    const bool all = Answer_All(out, out_fd, request, over_time, exploration, first_script);
+    std::vector<std::string> scripts;
+    const bool all = Answer_All(out, out_fd, request, over_time, exploration, scripts);
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     if (!written) {
         std::fprintf(stderr, "%s: cannot write the report: %s\n", PROGRAM, std::strerror(errno));
     }
     std::fclose(out);
 
-    bool script_written = true;
-    if (request.script_path != nullptr && first_script.empty()) {
-        std::fprintf(stderr, "%s: no evidence script to write; '%s' left as it was\n", PROGRAM,
-                     request.script_path);
-    } else if (request.script_path != nullptr) {
-        script_written = Write_Script(request.script_path, first_script);
+    // Each --script in turn takes the next evidence shown.
+    bool scripts_written = true;
+    for (std::size_t i = 0; i < request.script_paths.size(); ++i) {
+        if (i < scripts.size()) {
+            scripts_written = Write_Script(request.script_paths[i], scripts[i]) && scripts_written;
+        } else {
+            std::fprintf(stderr, "%s: no evidence script to write; '%s' left as it was\n", PROGRAM,
+                         request.script_paths[i]);
+        }
     }
-    return all && written && script_written ? EXIT_SUCCESS : EXIT_FAILURE;
+    return all && written && scripts_written ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -6,26 +6,18 @@
 // line on descriptor 3; a small stand-in for WASI's file calls catches both.
 "use strict";
 
-const TICK_MS = 100;
 const TRACE_LINES = 12;        // shown under the diagram
 const TIMELINE_TICKS = 100;    // kept on the timeline
 const DROPPED_MS = 600;        // how long a dropped key's button shows it
-const MAX_TIME_S = 600;        // the timeline's scale: the most the time keys set
-const MAX_TEMP_C = 90;         // ... and the highest target
-const IDLE_TICK = ".";         // a tick without a key, in a key script
-const QUIT = "q";
-// What the food modes' names on the panel mean, by mode number.
-const MODE_MEANINGS = ["manual", "rice cake", "rice porridge", "cooked rice", "soup or stew",
-                       "pizza"];
-const BUZZER_TONES = 3;        // 900 Hz, 500 ms each, 500 ms apart, as in mwc
-const BUZZER_HZ = 900;
-const BUZZER_TONE_S = 0.5;
-const BUZZER_PERIOD_S = 1.0;
-const BUZZER_MS = 2500;        // the tick stands still this long
 const FRAMES_OUT = 1;          // standard output
 const TRACE_OUT = 3;
-const NO_KEY = -1;
 const COLOUR = /\x1b\[[0-9;]*m/g;
+const MS_PER_S = 1000;
+
+// What the page says of the oven, from the oven's own code: the module's
+// mwc_facts writes it (see readFacts). Its states and their meanings, its
+// keys, limits, food modes, buzzer and tick.
+let oven = null;
 
 const page = {};               // the elements, by id
 let tick = null;               // the module's tick
@@ -42,7 +34,7 @@ let running = true;
 let speed = 1;
 let timer = null;
 let audio = null;
-let lastState = "Wait_Input";  // the state before the tick, as at start-up
+let lastState = null;          // the state before the tick: the first at start-up
 
 // --- WASI: just what the C library's output needs -------------------------
 
@@ -98,15 +90,15 @@ function take(fd) {
 
 function runTick() {
   const scripted = pending.length > 0;
-  let key = scripted ? pending.shift() : queue.length > 0 ? queue.shift() : NO_KEY;
-  key = key === IDLE_TICK ? NO_KEY : key;
-  script.push(key === NO_KEY ? IDLE_TICK : key);
-  tick(key === NO_KEY ? NO_KEY : key.charCodeAt(0));
+  let key = scripted ? pending.shift() : queue.length > 0 ? queue.shift() : oven.no_key;
+  key = key === oven.idle_tick ? oven.no_key : key;
+  script.push(key === oven.no_key ? oven.idle_tick : key);
+  tick(key === oven.no_key ? oven.no_key : key.charCodeAt(0));
   const frame = take(FRAMES_OUT).split("\n");
   const line = take(TRACE_OUT).trim();
   const trace = JSON.parse(line);
   show(frame, trace, line, key);
-  if (key === QUIT || (scripted && pending.length === 0)) {
+  if (key === oven.quit || (scripted && pending.length === 0)) {
     setRunning(false); // as mwc ends on q; a script's last tick pauses the page
   }
   return trace;
@@ -139,8 +131,8 @@ function show(frame, trace, line, key) {
   }
   lastState = trace.state_name;
   page.modeMeaning.textContent =
-      `Mode ${String(trace.mode).padStart(2, "0")}: ${MODE_MEANINGS[trace.mode] ?? ""}`;
-  if (key !== NO_KEY && !trace.taken) {
+      `Mode ${String(trace.mode).padStart(2, "0")}: ${oven.modes[trace.mode] ?? ""}`;
+  if (key !== oven.no_key && !trace.taken) {
     flashDropped(key);
   }
   addToTimeline(trace, line, key);
@@ -166,7 +158,7 @@ function addToTimeline(trace, line, key) {
   Object.assign(column.dataset, {
     tick: String(trace.tick),
     state: trace.state_name,
-    key: key === NO_KEY ? IDLE_TICK : key,
+    key: key === oven.no_key ? oven.idle_tick : key,
     taken: String(trace.taken),
     buzzer: String(trace.buzzer),
   });
@@ -180,21 +172,68 @@ function addToTimeline(trace, line, key) {
   lane("band", false);
   const level = lane("level", false);
   if (trace.time_mode) {
-    level.style.setProperty("--value", String(trace.time / MAX_TIME_S));
+    level.style.setProperty("--value", String(trace.time / oven.max_time_s));
   } else {
-    level.style.setProperty("--value", String(trace.cur_temp / MAX_TEMP_C));
-    level.style.setProperty("--target", String(trace.set_temp / MAX_TEMP_C));
+    level.style.setProperty("--value", String(trace.cur_temp / oven.max_temp_c));
+    level.style.setProperty("--target", String(trace.set_temp / oven.max_temp_c));
     level.classList.add("temperature");
   }
   lane("door", trace.door);
   lane("light", trace.light);
   lane("buzz", trace.buzzer);
-  const pressed = lane("key", key !== NO_KEY);
-  pressed.textContent = key === NO_KEY ? "" : key;
+  const pressed = lane("key", key !== oven.no_key);
+  pressed.textContent = key === oven.no_key ? "" : key;
   page.timeline.append(column);
   while (page.timeline.childElementCount > TIMELINE_TICKS) {
     page.timeline.firstElementChild.remove();
   }
+}
+
+// The oven's facts, from a module of their own: the page's instances are
+// for ticks.
+async function readFacts() {
+  const instance = await WebAssembly.instantiate(compiled, {wasi_snapshot_preview1: wasi});
+  memory = instance.exports.memory;
+  instance.exports._initialize();
+  if (instance.exports.mwc_facts() !== 1) {
+    throw new Error("the oven's facts could not be read");
+  }
+  return JSON.parse(take(TRACE_OUT));
+}
+
+function buzzerMs() {
+  const {tones, tone_ms: toneMs, pause_ms: pauseMs} = oven.buzzer;
+  return tones * toneMs + (tones - 1) * pauseMs;
+}
+
+function buzzerWords() {
+  const count = ["no", "one", "two", "three", "four", "five"][oven.buzzer.tones] ?? oven.buzzer.tones;
+  return `${count} tones of ${oven.buzzer.hz} Hz`;
+}
+
+// The panel's keys, labelled as the oven labels them, and the texts that
+// give the oven's figures.
+function showFacts() {
+  const keys = document.getElementById("keys");
+  for (const {key, does} of oven.keys) {
+    const button = document.createElement("button");
+    button.id = `key-${key}`;
+    button.dataset.key = key;
+    button.setAttribute("aria-keyshortcuts", key);
+    const letter = document.createElement("kbd");
+    letter.textContent = key;
+    button.append(letter, ` ${does}`);
+    button.addEventListener("click", () => press(key));
+    keys.append(button);
+  }
+  const first = oven.keys[0].key;
+  const last = oven.keys[oven.keys.length - 1].key;
+  document.getElementById("key-range").replaceChildren(
+      Object.assign(document.createElement("kbd"), {textContent: first}), " to ",
+      Object.assign(document.createElement("kbd"), {textContent: last}));
+  document.getElementById("ticks-per-second").textContent =
+      String(Math.round(MS_PER_S / oven.tick_ms));
+  page.buzzer.textContent = `Buzzer: ${buzzerWords()}; the tick stands still`;
 }
 
 function showWaiting() {
@@ -205,18 +244,18 @@ function showWaiting() {
 
 // Runs the ticks due in one timer call: one at 1x and 10x, ten at 100x, as
 // a browser's timers are not kept to a millisecond. The buzzer holds the
-// tick for its 2.5 s, as in mwc.
+// tick for its whole length, as in mwc.
 function loop() {
   timer = null;
   const perCall = Math.max(1, speed / 10);
   for (let i = 0; i < perCall && running; i++) {
     if (runTick().buzzer) {
       buzz();
-      schedule(BUZZER_MS);
+      schedule(buzzerMs());
       return;
     }
   }
-  schedule(TICK_MS * perCall / speed);
+  schedule(oven.tick_ms * perCall / speed);
 }
 
 function schedule(ms) {
@@ -234,7 +273,7 @@ function setRunning(run) {
   page.run.disabled = run;
   page.pause.disabled = !run;
   page.step.disabled = run;
-  schedule(TICK_MS / speed);
+  schedule(oven.tick_ms / speed);
 }
 
 // --- Sound ---------------------------------------------------------------------
@@ -259,7 +298,7 @@ function wakeAudio() {
 
 function showSound() {
   if (audio !== null && audio.state === "running") {
-    page.sound.textContent = "Sound: on. The buzzer is three tones of 900 Hz.";
+    page.sound.textContent = `Sound: on. The buzzer is ${buzzerWords()}.`;
   }
 }
 
@@ -267,24 +306,26 @@ function buzz() {
   page.buzzer.hidden = false; // for as long as the buzzer holds the tick
   setTimeout(() => {
     page.buzzer.hidden = true;
-  }, BUZZER_MS);
+  }, buzzerMs());
   if (audio === null || audio.state !== "running") {
     return;
   }
   const start = audio.currentTime;
-  for (let i = 0; i < BUZZER_TONES; i++) {
-    const at = start + i * BUZZER_PERIOD_S;
+  const {tones, hz, tone_ms: toneMs, pause_ms: pauseMs} = oven.buzzer;
+  const length = toneMs / MS_PER_S;
+  for (let i = 0; i < tones; i++) {
+    const at = start + i * (toneMs + pauseMs) / MS_PER_S;
     const tone = audio.createOscillator();
     const level = audio.createGain();
-    tone.frequency.value = BUZZER_HZ;
+    tone.frequency.value = hz;
     // 5 ms fades, so the tone starts and ends without a click.
     level.gain.setValueAtTime(0, at);
     level.gain.linearRampToValueAtTime(0.2, at + 0.005);
-    level.gain.setValueAtTime(0.2, at + BUZZER_TONE_S - 0.005);
-    level.gain.linearRampToValueAtTime(0, at + BUZZER_TONE_S);
+    level.gain.setValueAtTime(0.2, at + length - 0.005);
+    level.gain.linearRampToValueAtTime(0, at + length);
     tone.connect(level).connect(audio.destination);
     tone.start(at);
-    tone.stop(at + BUZZER_TONE_S);
+    tone.stop(at + length);
   }
 }
 
@@ -298,7 +339,7 @@ function press(key) {
 function download() {
   // The final q ends mwc and mwc-replay where the session stands.
   const keys = script.join("");
-  const file = new Blob([keys.endsWith(QUIT) ? keys : keys + QUIT],
+  const file = new Blob([keys.endsWith(oven.quit) ? keys : keys + oven.quit],
                         {type: "application/octet-stream"});
   const link = document.createElement("a");
   link.href = URL.createObjectURL(file);
@@ -320,7 +361,7 @@ async function reset() {
   for (const list of [queue, pending, script, traceLines, written[FRAMES_OUT], written[TRACE_OUT]]) {
     list.splice(0);
   }
-  lastState = "Wait_Input";
+  lastState = oven.states[0].name;
   page.timeline.replaceChildren();
   page.panel.textContent = "";
   page.trace.textContent = "";
@@ -381,14 +422,12 @@ function wire() {
   page.shareLink = document.getElementById("share-link");
   page.loadFile = document.getElementById("load-file");
   page.loadText = document.getElementById("load-text");
-  for (const button of document.querySelectorAll("button[data-key]")) {
-    button.addEventListener("click", () => press(button.dataset.key));
-  }
   document.addEventListener("keydown", (event) => {
     // The oven's keys work whatever has the focus, but for a text field.
     const typing = event.target instanceof HTMLTextAreaElement ||
                    (event.target instanceof HTMLInputElement && event.target.type === "text");
-    if (!typing && !event.ctrlKey && !event.altKey && !event.metaKey && /^[a-f]$/.test(event.key)) {
+    const panelKey = oven !== null && oven.keys.some(({key}) => key === event.key);
+    if (!typing && !event.ctrlKey && !event.altKey && !event.metaKey && panelKey) {
       press(event.key);
       event.preventDefault();
     }
@@ -424,6 +463,8 @@ async function start() {
       fetch("controller.svg").then((response) => response.text()),
     ]);
     compiled = module;
+    oven = await readFacts();
+    showFacts();
     page.diagram.innerHTML = diagram;
     // Each state can take the focus and says what it means, as on hover.
     for (const node of page.diagram.querySelectorAll("g.node")) {

@@ -16,7 +16,6 @@ namespace
 {
 
 constexpr std::uint32_t NO_NODE = UINT32_MAX;
-constexpr signed char NONE = INPUTS[0];
 
 // A hash over the members of a plain struct, found by the compiler from
 // the struct's own definition, as its defaulted == is: a member added to the
@@ -258,7 +257,7 @@ std::string Growing(const Extremes& halfway, const Extremes& end)
 Trace_Line Before_Line(const Oven_Configuration& c)
 {
     Restore_Configuration(c);
-    return Line_Of({NONE, c.door, c.light.enable, c.controller.state, false, false});
+    return Line_Of({NO_KEY, c.door, c.light.enable, c.controller.state, false, false});
 }
 
 bool At_Rest(const Oven_Configuration& c)
@@ -471,7 +470,7 @@ void Add_Transition(Search& search, Exploration& result, std::uint32_t at, int i
     } else {
         search.configurations.pop_back();
     }
-    if (INPUTS[static_cast<std::size_t>(input)] == NONE) {
+    if (INPUTS[static_cast<std::size_t>(input)] == NO_KEY) {
         search.idle_next[at] = found;
     }
     assert(result.next.size() == Edge(at, input) && "every input but q, in order");

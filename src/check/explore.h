@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "check/expression.h"
+#include "console/keyboard.h"
 #include "oven/controller.h"
 #include "replay/replay.h"
 
@@ -22,12 +23,11 @@
 // key to the oven. The tick that reads q gives its trace line, then the
 // script ends there.
 constexpr int INPUT_COUNT = 8;
-constexpr std::array<signed char, INPUT_COUNT> INPUTS = {-1, 'a', 'b', 'c', 'd', 'e', 'f', 'q'};
-// How a script file writes a tick without a key.
-constexpr char IDLE_TICK = '.';
+constexpr std::array<signed char, INPUT_COUNT> INPUTS = {NO_KEY,   KEY_SHORT, KEY_LONG, KEY_UNIT,
+                                                         KEY_MODE, KEY_START, KEY_DOOR, KEY_QUIT};
 // The inputs of never-ending scripts: all but q, the last.
 constexpr int STEP_INPUTS = INPUT_COUNT - 1;
-static_assert(INPUTS[STEP_INPUTS] == 'q');
+static_assert(INPUTS[STEP_INPUTS] == KEY_QUIT);
 
 // The script byte of INPUTS[input].
 constexpr char Script_Byte(int input)

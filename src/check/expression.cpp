@@ -683,7 +683,7 @@ class Parser
             return true;
         }
         if (name == "none") {
-            part.node = Add(CONSTANT, -1, -1, KEY_NONE);
+            part.node = Add(CONSTANT, -1, -1, NO_KEY);
             part.type = KEY;
             return true;
         }
@@ -848,7 +848,7 @@ Trace_Line Line_Of(const Tick_Record& record)
         record.key != '\0' && std::string_view(KEYS).find(record.key) != std::string_view::npos;
     for (std::size_t i = 0; !oven_key && i < TRACE_FIELDS.size(); ++i) {
         if (TRACE_FIELDS[i].type == Field_Type::KEY_CODE) {
-            line[i] = KEY_NONE;
+            line[i] = NO_KEY;
         }
     }
     return line;

@@ -20,9 +20,8 @@
 
 // The values of one trace line, as a condition reads them: by field, in the
 // trace's order (TRACE_FIELDS). A key is the oven's key, 'a' to 'f' or 'q',
-// or KEY_NONE for no key and any other byte.
+// or NO_KEY for no key and any other byte.
 using Trace_Line = std::array<double, TRACE_FIELD_COUNT>;
-constexpr int KEY_NONE = -1;
 
 // The values of the trace line of the tick just run.
 Trace_Line Line_Of(const Tick_Record& record);

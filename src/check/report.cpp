@@ -339,7 +339,7 @@ void Print_Ctl(std::FILE* out, int fd, const Question& question, const Verdict& 
 }
 
 bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& questions,
-                   const Exploration& exploration, bool json, std::string& first_script)
+                   const Exploration& exploration, bool json, std::vector<std::string>& scripts)
 {
     bool all = true;
     for (const Question& question : questions) {
@@ -351,8 +351,8 @@ bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& question
         } else {
             form.print(out, fd, question, verdict, exploration, "");
         }
-        if (first_script.empty() && !verdict.evidence.empty()) {
-            first_script = Script_Of(verdict.evidence[0]);
+        for (const Temporal_Evidence& evidence : verdict.evidence) {
+            scripts.push_back(Script_Of(evidence));
         }
     }
     return all;

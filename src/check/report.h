@@ -36,10 +36,11 @@ void Print_Expression_Error(std::FILE* to, const char* option, std::string_view 
 // The answer to each question, with its evidence scripts; for always and
 // reach, the trace line of the script's last tick as mwc-replay --trace
 // prints it. Or as JSON, one object per line. `out` writes to `fd`. Returns
-// whether every question holds or is met; `first_script` is the first
-// evidence shown (a lasso goes round its loop three times), or empty.
+// whether every question holds or is met. `scripts` gets every evidence
+// shown, in order, as a script file has it (a lasso goes round its loop
+// three times).
 bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& questions,
-                   const Exploration& exploration, bool json, std::string& first_script);
+                   const Exploration& exploration, bool json, std::vector<std::string>& scripts);
 
 // The built-in questions over time, with the keys and bounds they need.
 struct Builtin_Temporal {

@@ -7,15 +7,28 @@
 #pragma once
 
 // Key bytes as the rest of the oven sees them (lower case only).
-constexpr signed char KEY_SHORT = 'a'; // +10 s / +10 °C
-constexpr signed char KEY_LONG = 'b';  // +30 s / +30 °C
-constexpr signed char KEY_UNIT = 'c';  // cook by time / by temperature
-constexpr signed char KEY_MODE = 'd';  // next food mode
-constexpr signed char KEY_START = 'e'; // start, or cancel while cooking
-constexpr signed char KEY_DOOR = 'f';  // open or close the door
-constexpr signed char KEY_QUIT = 'q';  // leave the program
+constexpr signed char KEY_SHORT = 'a';
+constexpr signed char KEY_LONG = 'b';
+constexpr signed char KEY_UNIT = 'c';
+constexpr signed char KEY_MODE = 'd';
+constexpr signed char KEY_START = 'e';
+constexpr signed char KEY_DOOR = 'f';
+constexpr signed char KEY_QUIT = 'q'; // leave the program
 
-// What kgetch returns, and Button as a byte (0xFF), when no key came.
+// The panel's keys and what each does, as the panel is labelled.
+struct Panel_Key {
+    signed char key;
+    const char* does;
+};
+inline constexpr Panel_Key PANEL_KEYS[] = {
+    {KEY_SHORT, "+10 s / +10 \u00B0C"}, {KEY_LONG, "+30 s / +30 \u00B0C"},
+    {KEY_UNIT, "time / temperature"},   {KEY_MODE, "food mode"},
+    {KEY_START, "start / stop"},        {KEY_DOOR, "door"},
+};
+
+// No key: what kgetch returns when no key came, and Button, the tick's key
+// and every trace and condition when the tick had none (the byte 0xFF is
+// the same). The oven's one name for it.
 constexpr int NO_KEY = -1;
 
 // Saves the terminal's attributes and switches it to raw single-byte input.

@@ -1,5 +1,7 @@
 #include "oven/controller.h"
 
+#include <cassert>
+
 #include "console/keyboard.h"
 #include "oven/counters.h"
 #include "oven/oven.h"
@@ -80,11 +82,14 @@ Controller_Memory Controller_Save()
 
 void Controller_Restore(const Controller_Memory& memory)
 {
+    assert(memory.state >= Wait_Input && memory.state <= Finished && "one that was saved");
     state = memory.state;
     TimeCount = memory.TimeCount;
     TempCount = memory.TempCount;
 }
 
+// One switch over the states is the controller's shape, however long.
+// NOLINTNEXTLINE(readability-function-size)
 void System_Controller(bool door, signed char key)
 {
     key_taken = false;
@@ -164,7 +169,8 @@ void System_Controller(bool door, signed char key)
         break;
 
     default:
-        state = Wait_Input; // not reachable; a lost state falls back to idle
+        assert(false && "the controller is in one of its states");
+        state = Wait_Input; // a lost state falls back to idle
         break;
     }
 

@@ -1,5 +1,7 @@
 #include "oven/counters.h"
 
+#include <cassert>
+
 #include "console/delay.h"
 #include "console/tone.h"
 #include "oven/oven.h"
@@ -31,6 +33,7 @@ void Time_Counting(bool run)
     if (run) {
         tick = (tick + 1) % TIME_COUNT_PERIOD;
         if (tick == 0) {
+            assert(Data_Storage.Time > 0 && "the controller stops the count at 0");
             --Data_Storage.Time;
         }
     } else {
@@ -53,9 +56,10 @@ void Temp_Counting(bool run)
 
 void Beep_Sound()
 {
-    Beep(BUZZER_FREQUENCY_HZ, BUZZER_TONE_MS);
-    delay_us(BUZZER_PAUSE_US);
-    Beep(BUZZER_FREQUENCY_HZ, BUZZER_TONE_MS);
-    delay_us(BUZZER_PAUSE_US);
-    Beep(BUZZER_FREQUENCY_HZ, BUZZER_TONE_MS);
+    for (int tone = 0; tone < BUZZER_TONES; ++tone) {
+        if (tone > 0) {
+            delay_us(BUZZER_PAUSE_US);
+        }
+        Beep(BUZZER_FREQUENCY_HZ, BUZZER_TONE_MS);
+    }
 }

@@ -5,6 +5,9 @@
 // every cooking begins with a full period.
 #pragma once
 
+// The tick's period, which the counters count in: fixed, not corrected for
+// the tick's work, since ticks are counted, not timed.
+constexpr unsigned int TICK_US = 100000;
 constexpr int TIME_COUNT_PERIOD = 10;    // ticks per second of cooking time
 constexpr int TEMP_COUNT_PERIOD = 30;    // ticks per heating step
 constexpr double TEMP_COUNT_STEP = 10.0; // °C gained per heating step
@@ -24,6 +27,7 @@ struct Counters_Memory {
 Counters_Memory Counters_Save();
 void Counters_Restore(const Counters_Memory& memory);
 
+constexpr int BUZZER_TONES = 3;
 constexpr unsigned int BUZZER_FREQUENCY_HZ = 900;
 constexpr unsigned int BUZZER_TONE_MS = 500;
 constexpr unsigned int BUZZER_PAUSE_US = 500000;

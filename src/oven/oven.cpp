@@ -1,5 +1,7 @@
 #include "oven/oven.h"
 
+#include <cassert>
+
 Oven_Data Data_Storage = {
     .Time = 0,
     .Set_Temp = AMBIENT_TEMP,
@@ -16,6 +18,10 @@ const char mode_string[MODE_COUNT][MODE_NAME_SIZE] = {
     "\xEB\xB0\xA5",                          // 밥, cooked rice
     "\xEA\xB5\xAD/\xEC\xB0\x8C\xEA\xB0\x9C", // 국/찌개, soup / stew
     "\xED\x94\xBC\xEC\x9E\x90",              // 피자, pizza
+};
+
+const char* const mode_meaning[MODE_COUNT] = {
+    "manual", "rice cake", "rice porridge", "cooked rice", "soup or stew", "pizza",
 };
 
 void Increase10seconds_10c()
@@ -77,6 +83,7 @@ void Time_by_Mode()
 {
     // Preset cooking time of each food mode, in seconds; manual has none.
     static constexpr std::int32_t preset_time[MODE_COUNT] = {0, 60, 90, 120, 300, 120};
+    assert(Data_Storage.Mode >= MANUAL_MODE && Data_Storage.Mode < MODE_COUNT);
     Data_Storage.Time = preset_time[Data_Storage.Mode];
 }
 

@@ -36,10 +36,13 @@ constexpr std::int32_t MANUAL_MODE = 0;
 constexpr std::int32_t MODE_COUNT = 6;
 constexpr int MODE_NAME_SIZE = 15; // bytes per name slot, UTF-8, NUL-padded
 extern const char mode_string[MODE_COUNT][MODE_NAME_SIZE];
+// What each name means, in English, for whoever does not read the panel's.
+extern const char* const mode_meaning[MODE_COUNT];
 
 // Key a: +10 s, or +10 °C on the target.
 void Increase10seconds_10c();
-// Key b: +30 s, or +30 °C on the target.
+// Key b: +30 s, or +30 °C on the target. The name's 20c is not what it
+// adds: the step is LONG_TEMP, 30 °C; the name stays, as callers know it.
 void Increase30seconds_20c();
 // Key c: switch between cooking by time and by temperature.
 void Time_Temp_Change();

@@ -1,5 +1,6 @@
 #include "panel/display.h"
 
+#include <cassert>
 #include <cstdio>
 
 #include "oven/oven.h"
@@ -35,6 +36,7 @@ void Time_Temp_Display()
 
 void Mode_Display(std::int32_t mode)
 {
+    assert(mode >= MANUAL_MODE && mode < MODE_COUNT && "a mode with a name");
     std::printf("%.2d : %s\n", mode, mode_string[mode]);
 }
 

@@ -1,5 +1,6 @@
 #include "panel/door_light.h"
 
+#include <cassert>
 #include <cstdio>
 
 #include "console/colour.h"
@@ -39,6 +40,7 @@ BackLight_Memory BackLight_Save()
 
 void BackLight_Restore(const BackLight_Memory& memory)
 {
+    assert((memory.state == Light_Off || memory.state == Light_On) && "one that was saved");
     state = memory.state;
     enable = memory.enable;
 }
@@ -59,7 +61,8 @@ void BackLight_Controller(bool start, bool door)
         }
         break;
     default:
-        state = Light_Off; // not reachable
+        assert(false && "the light is off or on");
+        state = Light_Off; // a lost state falls back to off
         enable = false;
         break;
     }
@@ -72,9 +75,9 @@ void Back_Light(bool on)
     // from just before it is printed until just after the reset is.
     if (on) {
         mark_colour(true);
-        std::printf("\033[93m%s\n", "Display On");
+        std::printf("%s%s\n", COLOUR_YELLOW, "Display On");
     } else {
-        std::printf("\033[0m%s\n", "Display Off");
+        std::printf("%s%s\n", COLOUR_RESET, "Display Off");
         mark_colour(false);
     }
 }

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+#include "console/keyboard.h"
+#include "oven/oven.h"
 #include "replay/replay.h"
 
 // What kind of value a field holds; each kind is written its own way.
@@ -28,9 +30,43 @@ struct Trace_Field {
     double (*read)(long tick, const Tick_Record& record);
 };
 
-// What KEY_CODE and CHARACTER fields read when the tick had no key.
-constexpr double NO_KEY_CODE = -1;
+// What KEY_CODE and CHARACTER fields read: the key byte, or NO_KEY.
+inline double Key_Code(long /*tick*/, const Tick_Record& record)
+{
+    return record.key == NO_KEY ? NO_KEY : static_cast<unsigned char>(record.key);
+}
 
-constexpr std::size_t TRACE_FIELD_COUNT = 15;
 // In the trace's order.
-extern const std::array<Trace_Field, TRACE_FIELD_COUNT> TRACE_FIELDS;
+// clang-format off
+inline constexpr auto TRACE_FIELDS = std::to_array<Trace_Field>({
+    {"tick", Field_Type::COUNT, true,
+     [](long tick, const Tick_Record&) { return static_cast<double>(tick); }},
+    {"key", Field_Type::KEY_CODE, true, Key_Code},
+    {"char", Field_Type::CHARACTER, true, Key_Code},
+    {"taken", Field_Type::BOOLEAN, true,
+     [](long, const Tick_Record& record) { return record.taken ? 1.0 : 0.0; }},
+    {"door", Field_Type::BOOLEAN, false,
+     [](long, const Tick_Record& record) { return record.door ? 1.0 : 0.0; }},
+    {"light", Field_Type::BOOLEAN, false,
+     [](long, const Tick_Record& record) { return record.light ? 1.0 : 0.0; }},
+    {"state", Field_Type::STATE, false,
+     [](long, const Tick_Record& record) { return static_cast<double>(record.state); }},
+    {"state_name", Field_Type::STATE_NAME, false,
+     [](long, const Tick_Record& record) { return static_cast<double>(record.state); }},
+    {"time", Field_Type::INTEGER, false,
+     [](long, const Tick_Record&) { return static_cast<double>(Data_Storage.Time); }},
+    {"mode", Field_Type::INTEGER, false,
+     [](long, const Tick_Record&) { return static_cast<double>(Data_Storage.Mode); }},
+    {"time_mode", Field_Type::BOOLEAN, false,
+     [](long, const Tick_Record&) { return Data_Storage.Time_Mode ? 1.0 : 0.0; }},
+    {"start", Field_Type::BOOLEAN, false,
+     [](long, const Tick_Record&) { return Data_Storage.Start ? 1.0 : 0.0; }},
+    {"set_temp", Field_Type::TEMPERATURE, false,
+     [](long, const Tick_Record&) { return Data_Storage.Set_Temp; }},
+    {"cur_temp", Field_Type::TEMPERATURE, false,
+     [](long, const Tick_Record&) { return Data_Storage.Cur_Temp; }},
+    {"buzzer", Field_Type::BOOLEAN, true,
+     [](long, const Tick_Record& record) { return record.buzzer ? 1.0 : 0.0; }},
+});
+// clang-format on
+constexpr std::size_t TRACE_FIELD_COUNT = TRACE_FIELDS.size();

@@ -18,6 +18,11 @@ struct Tick_Record {
     bool operator==(const Tick_Record&) const = default;
 };
 
+// How the tools write a tick without a key in the key scripts they give.
+// Read back, it is the byte 46: like every byte but a to f and q, no key to
+// the oven, though a trace line shows it as the key 46.
+constexpr char IDLE_TICK = '.';
+
 // One tick: the door sensor, the back light and the panel lines, the
 // controller's step, then the frame separator, all printed on standard
 // output exactly as mwc prints them. The door flag is kept from one tick to

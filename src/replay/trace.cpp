@@ -26,7 +26,7 @@ int Write_Field(char* out, std::size_t room, char separator, const Trace_Field& 
         return std::snprintf(out, room, "%c\"%s\":%ld", separator, field.name,
                              static_cast<long>(value));
     case Field_Type::KEY_CODE:
-        if (value == NO_KEY_CODE) {
+        if (value == NO_KEY) {
             break;
         }
         return std::snprintf(out, room, "%c\"%s\":%d", separator, field.name, number);

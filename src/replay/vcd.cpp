@@ -10,9 +10,9 @@
 namespace
 {
 
-// How a field shows in the dump; NONE for those it leaves out (the tick is
+// How a field shows in the dump; LEFT_OUT for those it leaves out (the tick is
 // the time itself, char and state_name say again what key and state say).
-enum Kind { NONE, BIT, BYTE, INTEGER, REAL };
+enum Kind { LEFT_OUT, BIT, BYTE, INTEGER, REAL };
 
 Kind Kind_Of(Field_Type type)
 {
@@ -31,11 +31,11 @@ Kind Kind_Of(Field_Type type)
     case Field_Type::STATE_NAME:
         break;
     }
-    return NONE;
+    return LEFT_OUT;
 }
 
 constexpr char FIRST_CODE = '!'; // each variable's code: one printable character
-constexpr unsigned NO_KEY_BYTE = 0xFF;
+static_assert(FIRST_CODE + TRACE_FIELD_COUNT - 1 <= '~');
 constexpr int INTEGER_BITS = 32;
 constexpr int BYTE_BITS = 8;
 constexpr int REAL_BITS = 64;
@@ -59,8 +59,8 @@ bool Write_Value(int fd, std::size_t field, double value)
     } else if (kind == REAL) {
         std::snprintf(text, sizeof text, "r%.16g %c\n", value, code);
     } else {
-        const unsigned bits = kind == BYTE && value == NO_KEY_CODE
-                                  ? NO_KEY_BYTE
+        const unsigned bits = kind == BYTE && value == NO_KEY
+                                  ? static_cast<unsigned char>(NO_KEY) // the byte 0xFF
                                   : static_cast<unsigned>(static_cast<int>(value));
         char binary[INTEGER_BITS + 1];
         int length = 0;
@@ -80,7 +80,7 @@ bool Write_Changes(int fd, long tick, const Tick_Record& record, bool all)
 {
     bool written = true;
     for (std::size_t f = 0; f < TRACE_FIELDS.size() && written; ++f) {
-        if (Kind_Of(TRACE_FIELDS[f].type) == NONE) {
+        if (Kind_Of(TRACE_FIELDS[f].type) == LEFT_OUT) {
             continue;
         }
         const double value = TRACE_FIELDS[f].read(tick, record);
@@ -109,7 +109,7 @@ bool Vcd_Begin(int fd, const char* version)
     bool written = Write(fd, line);
     for (std::size_t f = 0; f < TRACE_FIELDS.size() && written; ++f) {
         const Kind kind = Kind_Of(TRACE_FIELDS[f].type);
-        if (kind == NONE) {
+        if (kind == LEFT_OUT) {
             continue;
         }
         const char* type = kind == REAL ? "real" : kind == INTEGER ? "integer" : "wire";

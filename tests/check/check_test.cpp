@@ -109,12 +109,24 @@ TEST(Check, EvidenceIsAShortestScriptThatMwcReplayReplaysToTheLine)
             << check.output;
     }
 
-    // Of several, the first evidence shown is the one written.
+    // Of several, the first evidence shown is the one written; each
+    // --script more takes the next, and one too many is left as it was.
+    const std::string more[] = {std::string(path) + ".fewest", std::string(path) + ".most",
+                                std::string(path) + ".none"};
     const Mwc_Run two = Run_Tool(
-        MWC_CHECK_PATH, {"--reach", "door", "--reach", "state = Starting", "--script", path});
+        MWC_CHECK_PATH, {"--reach", "door", "--leads-to", "start --> not start", "--script", path,
+                         "--script", more[0], "--script", more[1], "--script", more[2]});
     EXPECT_EQ(Exit_Status(two), 0);
     EXPECT_EQ(Read_File(path), "f");
+    EXPECT_EQ(Read_File(more[0]), "a.e.e") << "the leads-to's fewest";
+    EXPECT_EQ(Read_File(more[1]).size(), 6043U) << "its most: to the P line, then 6002 ticks";
+    EXPECT_NE(two.errors.find("no evidence script to write; '" + more[2] + "' left as it was"),
+              std::string::npos)
+        << two.errors;
+    EXPECT_NE(access(more[2].c_str(), F_OK), 0);
     unlink(path);
+    unlink(more[0].c_str());
+    unlink(more[1].c_str());
 }
 
 // `levels` parentheses around door, and as many nots before it.
@@ -304,6 +316,11 @@ TEST(Check, TheReadmesFiguresAreTheReports)
     EXPECT_EQ(number(told[1]), counts[1].str()) << "configurations";
     EXPECT_EQ(number(told[2]), counts[2].str()) << "transitions";
     EXPECT_EQ(number(told[3]), rest[1].str()) << "the longest way to rest";
+    std::smatch manual;
+    const std::string page = Read_File(MANUAL_PATH);
+    ASSERT_TRUE(std::regex_search(page, manual, std::regex("the oven has ([0-9,]+)\\)")))
+        << "the manual page gives the oven's configurations";
+    EXPECT_EQ(number(manual[1]), counts[1].str()) << "mwc-check(1)'s configurations";
 }
 
 TEST(Check, TheAnswersAreTheCopiesKeptInTheRepository)

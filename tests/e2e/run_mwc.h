@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <vector>
 
+#include "console/keyboard.h"
 #include "frames.h"
 #include "terminal_modes.h"
 
@@ -40,7 +41,7 @@ struct Mwc_Run {
 std::size_t Late_Ticks(const std::vector<Frame>& frames, std::size_t expected);
 
 // A byte that is the same as no key, and `ticks` of them.
-constexpr char IDLE = '\xff';
+constexpr char IDLE = static_cast<char>(NO_KEY);
 std::string Idle(int ticks);
 
 // A key script, one byte per tick, made of its parts in order.

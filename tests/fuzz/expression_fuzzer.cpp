@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < line.size(); ++i) {
         line[i] = byte(i) % 2; // every condition field is a flag, a small number or a key
         if (TRACE_FIELDS[i].type == Field_Type::KEY_CODE) {
-            line[i] = byte(i) % 7 == 6 ? KEY_NONE : 'a' + byte(i) % 6;
+            line[i] = byte(i) % 7 == 6 ? NO_KEY : 'a' + byte(i) % 6;
         } else if (TRACE_FIELDS[i].type == Field_Type::STATE ||
                    TRACE_FIELDS[i].type == Field_Type::STATE_NAME) {
             line[i] = byte(i) % 9 + 1;
