@@ -1,5 +1,6 @@
 #include "replay/trace.h"
 
+#include <cassert>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -90,6 +91,7 @@ bool Trace_Write(int fd, const char* text, std::size_t size)
 
 bool Trace_Tick(int fd, long tick, const Tick_Record& record)
 {
+    assert(tick >= 1 && "ticks are numbered from 1");
     if (BUFFER_SIZE - used < TRACE_LINE_SIZE && !Trace_Flush(fd)) {
         return false;
     }

@@ -1,5 +1,6 @@
 #include "replay/vcd.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -103,9 +104,12 @@ bool Write_Changes(int fd, long tick, const Tick_Record& record, bool all)
 
 bool Vcd_Begin(int fd, const char* version)
 {
+    assert(last_time < 0 && "once, before the first tick");
+    constexpr unsigned int US_PER_MS = 1000;
     char line[128];
     std::snprintf(line, sizeof line,
-                  "$version %s $end\n$timescale 100 ms $end\n$scope module oven $end\n", version);
+                  "$version %s $end\n$timescale %u ms $end\n$scope module oven $end\n", version,
+                  TICK_US / US_PER_MS);
     bool written = Write(fd, line);
     for (std::size_t f = 0; f < TRACE_FIELDS.size() && written; ++f) {
         const Kind kind = Kind_Of(TRACE_FIELDS[f].type);
@@ -132,11 +136,13 @@ bool Vcd_Begin(int fd, const char* version)
 
 bool Vcd_Tick(int fd, long tick, const Tick_Record& record)
 {
+    assert(last_time >= 0 && tick > last_time && "after Vcd_Begin, in order");
     return Write_Changes(fd, tick, record, false);
 }
 
 bool Vcd_End(int fd, long last_tick)
 {
+    assert(last_time >= 0 && last_tick >= last_time && "after Vcd_Begin and the last tick");
     // The last tick holds its values for its 100 ms too, as every other
     // tick does: without this step a viewer draws them with no width.
     char time[32];
