@@ -16,8 +16,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "check/cover.h"
 #include "check/explore.h"
+#include "check/guards.h"
 #include "check/report.h"
+#include "check/saved.h"
 #include "replay/command_line.h"
 
 namespace
@@ -29,7 +32,8 @@ constexpr char USAGE[] =
     "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--inevitable EXPR]...\n"
     "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']...\n"
     "                 [--ctl FORMULA]... [--keys SET] [--graph[=mermaid|dot|json]]\n"
-    "                 [--json] [--script FILE]... [--max-configurations N]\n";
+    "                 [--json] [--script FILE]... [--max-configurations N]\n"
+    "                 [--save FILE] [--compare FILE] [--cover FILE] [--tour]\n";
 // Exit status when the exploration stopped at its limit: no answer is known.
 constexpr int EXIT_LIMIT = 3;
 constexpr char HELP_HEAD[] =
@@ -54,13 +58,23 @@ constexpr char HELP[] =
     "                      tick and '.' for no key, for mwc-replay and mwc; a\n"
     "                      loop is written three times. Given again, each FILE\n"
     "                      takes the next evidence shown\n"
+    "\n"
+    "      --save FILE     write what this build does over every key script (its\n"
+    "                      graph and trace lines) to FILE; - is standard output\n"
+    "      --compare FILE  the shortest key script after which this build's trace\n"
+    "                      line differs from the build saved in FILE (- reads\n"
+    "                      standard input), or that none does\n"
+    "      --cover FILE    which transitions of the graph the key script in FILE\n"
+    "                      takes (read as mwc-replay reads it), and for each one\n"
+    "                      missed a shortest script that takes it\n"
+    "      --tour          one key script that takes every transition of the graph\n"
     "      --max-configurations N  stop exploring after N configurations (default\n"
     "                      %zu), naming the fields still growing\n"
     "      --help          show this help and exit\n"
     "      --version       show the version and exit\n"
     "\n"
-    "Without a question or --graph, a report: what was explored, each state\n"
-    "reached, and built-in properties. Evidence is a shortest script; in it a run\n"
+    "With none of the above, a report: what was explored, each state reached,\n"
+    "and built-in properties. Evidence is a shortest script; in it a run\n"
     "of N ticks without a key reads .{N}, and a loop is in parentheses.\n"
     "\n";
 // Then the fields, from the trace's own list, and:
@@ -72,9 +86,11 @@ constexpr char HELP_END[] =
     "tick found the oven, which is what that tick's panel shows.\n"
     "Example: mwc-check --always 'start implies not door'\n"
     "\n"
-    "Exit status: 0 when every question holds or is met, 1 when one does not or\n"
-    "the output could not be written, 2 on bad usage or a bad EXPR, 3 when the\n"
-    "exploration reached its limit of configurations.\n";
+    "Exit status: 0 when every question holds or is met, the builds compared are\n"
+    "the same and the script covered takes every transition; 1 when one does not,\n"
+    "or a file or the output could not be read or written; 2 on bad usage, a bad\n"
+    "EXPR or a FILE to compare that is no saved graph; 3 when the exploration or\n"
+    "the comparison reached its limit of configurations.\n";
 
 constexpr std::size_t HELP_WIDTH = 79;
 
@@ -141,13 +157,32 @@ struct Request {
     Graph_Format format = Graph_Format::MERMAID;
     bool json = false;
     std::vector<const char*> script_paths; // each takes the next evidence
+    const char* cover_path = nullptr;      // a key script to cover the diagram with
+    int cover_fd = -1;                     // ... opened before the exploration
+    bool tour = false;
+    const char* save_path = nullptr;    // where this build's graph goes
+    const char* compare_path = nullptr; // a saved graph to compare with
+    Saved_Graph saved;                  // ... read before the exploration
+    bool compare_stopped = false;       // more pairs met than the limit
     const char* keys_set = nullptr;
     std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS;
 };
 
 // The options after the questions' own, which are numbered from 1 in the
 // order of their rows.
-enum Option { KEYS = QUERY_COUNT + 1, GRAPH, JSON, SCRIPT, LIMIT, HELP_OPTION, VERSION_OPTION };
+enum Option {
+    KEYS = QUERY_COUNT + 1,
+    GRAPH,
+    JSON,
+    SCRIPT,
+    COVER,
+    TOUR,
+    SAVE,
+    COMPARE,
+    LIMIT,
+    HELP_OPTION,
+    VERSION_OPTION
+};
 
 // One option that is not a question; -1 to go on, or the exit status.
 int Take_Option(int choice, Request& request)
@@ -174,6 +209,18 @@ int Take_Option(int choice, Request& request)
         return -1;
     case SCRIPT:
         request.script_paths.push_back(optarg);
+        return -1;
+    case COVER:
+        request.cover_path = optarg;
+        return -1;
+    case TOUR:
+        request.tour = true;
+        return -1;
+    case SAVE:
+        request.save_path = optarg;
+        return -1;
+    case COMPARE:
+        request.compare_path = optarg;
         return -1;
     case LIMIT: {
         char* end = nullptr;
@@ -212,6 +259,10 @@ int Parse_Command_Line(int argc, char** argv, Request& request)
                                       {"graph", optional_argument, nullptr, GRAPH},
                                       {"json", no_argument, nullptr, JSON},
                                       {"script", required_argument, nullptr, SCRIPT},
+                                      {"cover", required_argument, nullptr, COVER},
+                                      {"tour", no_argument, nullptr, TOUR},
+                                      {"save", required_argument, nullptr, SAVE},
+                                      {"compare", required_argument, nullptr, COMPARE},
                                       {"max-configurations", required_argument, nullptr, LIMIT},
                                       {"help", no_argument, nullptr, HELP_OPTION},
                                       {"version", no_argument, nullptr, VERSION_OPTION},
@@ -246,7 +297,8 @@ bool Parse_Questions(Request& request, std::vector<Question>& over_time,
 {
     unsigned keys = ALL_STEP_INPUTS;
     bool parsed = request.keys_set == nullptr || Parse_Keys(stderr, request.keys_set, keys);
-    if (request.questions.empty() && !request.graph) {
+    if (request.questions.empty() && !request.graph && request.cover_path == nullptr &&
+        !request.tour && request.save_path == nullptr && request.compare_path == nullptr) {
         for (const Builtin_Property& builtin : Builtin_Properties()) {
             request.questions.push_back({Query::ALWAYS, builtin.condition});
         }
@@ -270,7 +322,7 @@ bool Parse_Questions(Request& request, std::vector<Question>& over_time,
 // What the questions need kept beyond the graph.
 Guard_Data Data_Needed(const Request& request, const std::vector<Question>& questions)
 {
-    if (request.graph) {
+    if (request.graph || request.cover_path != nullptr || request.tour) {
         return Guard_Data::KEPT;
     }
     for (const Question& question : questions) {
@@ -298,6 +350,169 @@ int Stopped_At_Limit(const Exploration& exploration, std::size_t max_configurati
     return EXIT_LIMIT;
 }
 
+// Walks the script of --cover through the graph, a buffer at a time; false,
+// said on standard error, when it cannot be read.
+bool Read_Cover(const Request& request, const Exploration& exploration,
+                const std::vector<std::uint16_t>& taken_by, Coverage& coverage)
+{
+    char bytes[1 << 16];
+    ssize_t n = 0;
+    while ((n = read(request.cover_fd, bytes, sizeof bytes)) != 0 && !coverage.ended) {
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, request.cover_path,
+                         std::strerror(errno));
+            return false;
+        }
+        Cover_Bytes(exploration, taken_by, bytes, static_cast<std::size_t>(n), coverage);
+    }
+    Finish_Cover(exploration, taken_by, coverage);
+    return true;
+}
+
+// --cover and --tour, against the diagram that --graph draws; whether the
+// script took every transition and the tour every one it can.
+bool Cover_And_Tour(std::FILE* out, const Request& request, const Exploration& exploration,
+                    std::vector<std::string>& scripts)
+{
+    const Guarded_Graph graph = Find_Guards(exploration);
+    std::string fault = graph.fault;
+    const std::vector<std::uint16_t> taken_by =
+        graph.exact ? Moves_Taken(exploration, graph.moves, fault) : std::vector<std::uint16_t>{};
+    if (taken_by.empty()) {
+        std::fprintf(stderr, "%s: the guards found are not exact: %s\n", PROGRAM, fault.c_str());
+        return false;
+    }
+    bool all = true;
+    if (request.cover_path != nullptr) {
+        Coverage coverage = Start_Cover(exploration, graph.moves, taken_by);
+        if (!Read_Cover(request, exploration, taken_by, coverage)) {
+            return false;
+        }
+        std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
+        all = Print_Cover(out, request.cover_path, coverage, graph.moves, request.json);
+    }
+    if (request.tour) {
+        const bool after = !request.questions.empty() || request.cover_path != nullptr;
+        std::fputs(after && !request.json ? "\n" : "", out);
+        std::vector<std::size_t> left;
+        const std::string tour = Tour(exploration, graph.moves, taken_by, left);
+        all = Print_Tour(out, tour, graph.moves, left, request.json) && all;
+        scripts.push_back(tour);
+    }
+    return all;
+}
+
+// Reads all of `path` (standard input for -) into `bytes`, up to the most
+// a saved file may take; -1 to go on, or the exit status, said.
+int Read_Saved_File(const char* path, std::string& bytes)
+{
+    const bool standard_input = std::strcmp(path, "-") == 0;
+    const int fd = standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
+    char chunk[1 << 16];
+    ssize_t n = 0;
+    while (fd >= 0 && bytes.size() <= MAX_SAVED_BYTES && (n = read(fd, chunk, sizeof chunk)) != 0) {
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            break;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    const int error = fd < 0 || n < 0 ? errno : 0;
+    if (fd >= 0 && !standard_input) {
+        close(fd);
+    }
+    if (error != 0) {
+        std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, path, std::strerror(error));
+        return EXIT_FAILURE;
+    }
+    if (bytes.size() > MAX_SAVED_BYTES) {
+        std::fprintf(stderr, "%s: '%s': it is larger than any saved file (%zu MiB)\n", PROGRAM,
+                     path, MAX_SAVED_BYTES >> 20U);
+        return EXIT_USAGE;
+    }
+    return -1;
+}
+
+// The script to cover is opened, and the saved graph read, before any
+// exploring: one that cannot be is said at once. -1 to go on, or the exit
+// status.
+int Read_Inputs(Request& request)
+{
+    const auto is_standard_input = [](const char* path) {
+        return path != nullptr && std::strcmp(path, "-") == 0;
+    };
+    if (is_standard_input(request.cover_path) && is_standard_input(request.compare_path)) {
+        std::fprintf(stderr, "%s: --cover - and --compare - cannot both read standard input\n",
+                     PROGRAM);
+        return Bad_Usage(PROGRAM, USAGE);
+    }
+    const bool more = !request.questions.empty() || request.graph ||
+                      request.cover_path != nullptr || request.tour ||
+                      request.compare_path != nullptr;
+    if (is_standard_input(request.save_path) && more) {
+        std::fprintf(stderr,
+                     "%s: --save - writes on standard output, where answers go: ask "
+                     "nothing else with it\n",
+                     PROGRAM);
+        return Bad_Usage(PROGRAM, USAGE);
+    }
+    if (request.cover_path != nullptr) {
+        request.cover_fd = is_standard_input(request.cover_path)
+                               ? STDIN_FILENO
+                               : open(request.cover_path, O_RDONLY | O_CLOEXEC);
+        if (request.cover_fd < 0) {
+            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, request.cover_path,
+                         std::strerror(errno));
+            return EXIT_FAILURE;
+        }
+    }
+    if (request.compare_path != nullptr) {
+        std::string bytes;
+        const int status = Read_Saved_File(request.compare_path, bytes);
+        if (status >= 0) {
+            return status;
+        }
+        std::string error;
+        if (!Parse_Saved(bytes, request.saved, error)) {
+            std::fprintf(stderr, "%s: '%s' cannot be compared with: %s\n", PROGRAM,
+                         request.compare_path, error.c_str());
+            return EXIT_USAGE;
+        }
+    }
+    return -1;
+}
+
+// --save and --compare: this build's graph into a file, or beside a saved
+// one; whether it was written, and the builds are the same.
+bool Save_And_Compare(std::FILE* out, Request& request, const Exploration& exploration)
+{
+    bool all = true;
+    if (request.save_path != nullptr) {
+        const std::string bytes = Saved_Bytes(Graph_Of(exploration));
+        if (std::strcmp(request.save_path, "-") == 0) {
+            all = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        } else {
+            all = Write_Script(request.save_path, bytes);
+        }
+    }
+    if (request.compare_path != nullptr) {
+        const Difference difference =
+            Compare(request.saved, Graph_Of(exploration), request.max_configurations);
+        if (difference.stopped) {
+            request.compare_stopped = true;
+            return false;
+        }
+        std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
+        all = Print_Compare(out, request.compare_path, difference, request.json) && all;
+    }
+    return all;
+}
+
 // The answers, the report or the graph on `out`; whether all hold.
 bool Answer_All(std::FILE* out, int out_fd, Request& request,
                 const std::vector<Question>& over_time, const Exploration& exploration,
@@ -314,6 +529,12 @@ bool Answer_All(std::FILE* out, int out_fd, Request& request,
         scripts.push_back(first_script);
     } else {
         all = Print_Answers(out, out_fd, request.questions, exploration, request.json, scripts);
+    }
+    if (request.save_path != nullptr || request.compare_path != nullptr) {
+        all = Save_And_Compare(out, request, exploration) && all;
+    }
+    if (request.cover_path != nullptr || request.tour) {
+        all = Cover_And_Tour(out, request, exploration, scripts) && all;
     }
     if (request.graph) {
         std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
@@ -335,6 +556,10 @@ int main(int argc, char** argv)
     std::vector<Property> properties;
     if (!Parse_Questions(request, over_time, properties)) {
         return EXIT_USAGE;
+    }
+    const int inputs = Read_Inputs(request);
+    if (inputs >= 0) {
+        return inputs;
     }
 
     // The tick writes on standard output (the back light's lines, and the
@@ -359,6 +584,13 @@ int main(int argc, char** argv)
     }
     std::vector<std::string> scripts;
     const bool all = Answer_All(out, out_fd, request, over_time, exploration, scripts);
+    if (request.compare_stopped) {
+        std::fprintf(stderr,
+                     "%s: stopped at the limit of %zu pairs of configurations "
+                     "(--max-configurations) in the comparison, so nothing is answered\n",
+                     PROGRAM, request.max_configurations);
+        return EXIT_LIMIT;
+    }
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     if (!written) {
         std::fprintf(stderr, "%s: cannot write the report: %s\n", PROGRAM, std::strerror(errno));

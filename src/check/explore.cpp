@@ -368,6 +368,7 @@ void Begin(Search& search, Exploration& result)
     result.reached_by.reserve(EXPECTED);
     result.next.reserve(EXPECTED * STEP_INPUTS);
     result.line_of.reserve(EXPECTED * STEP_INPUTS);
+    result.quit_line_of.reserve(EXPECTED);
     if (search.guards) {
         result.moved_to.reserve(EXPECTED * INPUT_COUNT);
     }
@@ -501,8 +502,10 @@ void Step(Search& search, Exploration& result, std::uint32_t at)
         }
         const std::pair<std::uint32_t, bool> line = Take_Line(search, record);
         Judge(search, result, at, input, line);
-        if (key != KEY_QUIT) { // a script ends with the tick that reads q
+        if (key != KEY_QUIT) {
             Add_Transition(search, result, at, input, line.first);
+        } else {
+            result.quit_line_of.push_back(line.first); // a script ends with this tick
         }
     }
 }

@@ -83,6 +83,9 @@ struct Exploration {
     std::vector<std::uint32_t> next;
     std::vector<std::uint32_t> line_of;
     std::vector<Trace_Line> lines;
+    // The line of the tick that reads q in each configuration, which ends
+    // a script there: lines[quit_line_of[c]].
+    std::vector<std::uint32_t> quit_line_of;
     // The transitions into each configuration c, as their indexes into
     // next: into_edges[into_first[c]] up to into_edges[into_first[c + 1]].
     std::vector<std::uint32_t> into_first;

@@ -1,6 +1,7 @@
 #include "check/guards.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -361,6 +362,15 @@ Guarded_Graph Find_Guards(const Exploration& exploration)
 
 std::string Check_Guards(const Exploration& exploration, const std::vector<Guarded_Move>& moves)
 {
+    std::string fault;
+    Moves_Taken(exploration, moves, fault);
+    return fault;
+}
+
+std::vector<std::uint16_t> Moves_Taken(const Exploration& exploration,
+                                       const std::vector<Guarded_Move>& moves, std::string& fault)
+{
+    assert(moves.size() < NO_MOVE);
     const std::size_t state_field = State_Field();
     const std::size_t count = exploration.before_of.size();
     const auto from_state = [&](std::size_t c) {
@@ -373,31 +383,35 @@ std::string Check_Guards(const Exploration& exploration, const std::vector<Guard
     for (std::size_t m = 0; m < moves.size(); ++m) {
         Expression_Error error;
         if (!moves[m].guard.empty() && !Parse_Expression(moves[m].guard, guards[m], error)) {
-            return "the guard '" + moves[m].guard + "' is no condition: " + error.message;
+            fault = "the guard '" + moves[m].guard + "' is no condition: " + error.message;
+            return {};
         }
     }
+    std::vector<std::uint16_t> taken_by(count * INPUT_COUNT, NO_MOVE);
     for (std::size_t c = 0; c < count; ++c) {
         const Trace_Line& before = exploration.before_lines[exploration.before_of[c]];
         for (int input = 0; input < INPUT_COUNT; ++input) {
             std::size_t holding = 0;
             int to = 0;
+            const std::size_t at = c * INPUT_COUNT + static_cast<std::size_t>(input);
             for (std::size_t m = 0; m < moves.size(); ++m) {
                 const Guarded_Move& move = moves[m];
                 if (move.from == from_state(c) && (move.inputs >> input & 1U) != 0 &&
                     (move.guard.empty() || Evaluate(guards[m], before))) {
                     ++holding;
                     to = move.to;
+                    taken_by[at] = static_cast<std::uint16_t>(m);
                 }
             }
-            const int taken =
-                exploration.moved_to[c * INPUT_COUNT + static_cast<std::size_t>(input)];
+            const int taken = exploration.moved_to[at];
             if (holding != 1 || to != taken) {
-                return "after the script '" +
-                       Script_To(exploration, static_cast<std::uint32_t>(c)) + "', input " +
-                       Script_Byte(input) + " goes to " + State_Name(taken) + ", but " +
-                       std::to_string(holding) + " of the guards for it hold";
+                fault = "after the script '" +
+                        Script_To(exploration, static_cast<std::uint32_t>(c)) + "', input " +
+                        Script_Byte(input) + " goes to " + State_Name(taken) + ", but " +
+                        std::to_string(holding) + " of the guards for it hold";
+                return {};
             }
         }
     }
-    return "";
+    return taken_by;
 }

@@ -4,6 +4,7 @@
 // and checked against every configuration it reached.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,3 +31,10 @@ Guarded_Graph Find_Guards(const Exploration& exploration);
 
 // Checks `moves` as above; says where they are not exact, or is empty.
 std::string Check_Guards(const Exploration& exploration, const std::vector<Guarded_Move>& moves);
+
+// The move of `moves` that each configuration c and input takes, at
+// c * INPUT_COUNT + input; empty, with `fault` saying where, when the
+// guards are not exact as above.
+constexpr std::uint16_t NO_MOVE = UINT16_MAX;
+std::vector<std::uint16_t> Moves_Taken(const Exploration& exploration,
+                                       const std::vector<Guarded_Move>& moves, std::string& fault);

@@ -8,9 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "check/cover.h"
 #include "check/explore.h"
 #include "check/expression.h"
 #include "check/forms.h"
+#include "check/saved.h"
 #include "check/temporal.h"
 
 // Parses a --keys SET, such as ".ae"; false, with the error said on `errors`.
@@ -64,3 +66,17 @@ bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration
 // the guards found are not exact on every configuration.
 enum class Graph_Format { MERMAID, DOT, JSON };
 bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format format);
+
+// What the key script `name` took of the diagram's `moves`: how often, and
+// first when, each was taken, and a shortest script for each missed; or as
+// one JSON object. Returns whether it took all.
+bool Print_Cover(std::FILE* out, const char* name, const Coverage& coverage,
+                 const std::vector<Guarded_Move>& moves, bool json);
+// Where this build parts from the saved one `name`: the shortest script,
+// both lines (the saved build's first) and the fields that differ; or that
+// none does. Or as one JSON object. Returns whether they are the same.
+bool Print_Compare(std::FILE* out, const char* name, const Difference& difference, bool json);
+// The transition tour, as evidence, and the moves it leaves out and why;
+// or as one JSON object. Returns whether it takes all it can.
+bool Print_Tour(std::FILE* out, const std::string& tour, const std::vector<Guarded_Move>& moves,
+                const std::vector<std::size_t>& left, bool json);

@@ -89,25 +89,40 @@ bool Trace_Write(int fd, const char* text, std::size_t size)
     return true;
 }
 
+int Trace_Line_Text(char* out, std::size_t room, const double* values)
+{
+    std::size_t length = 0;
+    for (std::size_t f = 0; f < TRACE_FIELD_COUNT; ++f) {
+        const int written = Write_Field(out + length, room - length, length == 0 ? '{' : ',',
+                                        TRACE_FIELDS[f], values[f]);
+        // snprintf counts what it would have written; never step past what it did.
+        if (written < 0 || static_cast<std::size_t>(written) >= room - length - 1) {
+            return -1;
+        }
+        length += static_cast<std::size_t>(written);
+    }
+    out[length++] = '}';
+    out[length] = '\0';
+    return static_cast<int>(length);
+}
+
 bool Trace_Tick(int fd, long tick, const Tick_Record& record)
 {
     assert(tick >= 1 && "ticks are numbered from 1");
     if (BUFFER_SIZE - used < TRACE_LINE_SIZE && !Trace_Flush(fd)) {
         return false;
     }
-    std::size_t length = 0;
-    for (const Trace_Field& field : TRACE_FIELDS) {
-        const int written = Write_Field(buffer + used + length, TRACE_LINE_SIZE - length,
-                                        length == 0 ? '{' : ',', field, field.read(tick, record));
-        // snprintf counts what it would have written; never step past what it did.
-        if (written < 0 || static_cast<std::size_t>(written) >= TRACE_LINE_SIZE - length - 2) {
-            errno = EOVERFLOW; // a cut line would not be JSON: say so rather than write it
-            return false;
-        }
-        length += static_cast<std::size_t>(written);
+    double values[TRACE_FIELD_COUNT];
+    for (std::size_t f = 0; f < TRACE_FIELD_COUNT; ++f) {
+        values[f] = TRACE_FIELDS[f].read(tick, record);
     }
-    buffer[used + length++] = '}';
-    buffer[used + length++] = '\n';
-    used += length;
+    // Room for the newline after it.
+    const int length = Trace_Line_Text(buffer + used, TRACE_LINE_SIZE - 1, values);
+    if (length < 0) {
+        errno = EOVERFLOW; // a cut line would not be JSON: say so rather than write it
+        return false;
+    }
+    used += static_cast<std::size_t>(length);
+    buffer[used++] = '\n';
     return true;
 }

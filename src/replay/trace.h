@@ -11,6 +11,11 @@
 // Returns false when writing to `fd` failed.
 bool Trace_Tick(int fd, long tick, const Tick_Record& record);
 
+// The trace line of the fields' `values`, in the trace's order, as JSON
+// without a newline, into `out` with its NUL; its length, or -1 when it
+// does not fit in `room`.
+int Trace_Line_Text(char* out, std::size_t room, const double* values);
+
 // Writes out what the buffer holds; false when writing failed.
 bool Trace_Flush(int fd);
 

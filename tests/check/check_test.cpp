@@ -2,6 +2,7 @@
 // expression errors, and the README's diagram against its graph.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -266,6 +267,10 @@ TEST(Check, UsageAndExitStatuses)
         // graph drawn with it too.
         {{"--reach", Parenthesised(MAX_NESTING), "--reach", Negated(MAX_NESTING)}, 0, ""},
         {{"--graph", "--always", "door"}, 1, ""},
+        // Standard output holds one thing, standard input one.
+        {{"--save", "-", "--always", "door"}, 2, "--save - writes on standard output"},
+        {{"--cover", "-", "--compare", "-"}, 2, "cannot both read standard input"},
+        {{"--save", "/nonexistent/graph"}, 1, "cannot write '/nonexistent/graph'"},
         {{"--graph=json", "--reach", "buzzer and door"}, 1, ""},
     };
     for (const auto& row : cases) {
@@ -582,4 +587,107 @@ TEST(Check, FormulasAndQuestionsOverTimeGiveEvidenceThatReplays)
         }
     }
     unlink(path);
+}
+
+TEST(Check, ACompareFindsTheShortestScriptWhereTwoBuildsPart)
+{
+    char path[] = "/tmp/mwc-check-saved-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const std::string pizza = std::string(path) + ".pizza";
+    ASSERT_EQ(Exit_Status(Run_Tool(MWC_CHECK_PIZZA_PATH, {"--save", pizza})), 0);
+    ASSERT_EQ(Exit_Status(Run_Tool(MWC_CHECK_PATH, {"--save", path})), 0);
+    const std::string saved = Read_File(path);
+    EXPECT_LT(saved.size(), 32U << 20U) << "at most 32 MB for this oven";
+
+    // The pizza preset at 150 s parts from 120 s at the fifth d, mode 5,
+    // and at no shorter script.
+    const Mwc_Run pizza_run = Run_Tool(MWC_CHECK_PATH, {"--compare", pizza, "--json"});
+    EXPECT_EQ(Exit_Status(pizza_run), 1);
+    EXPECT_NE(pizza_run.output.find("\"verdict\":\"differs\""), std::string::npos);
+    EXPECT_NE(pizza_run.output.find("\"script\":\"d.d.d.d.d\""), std::string::npos);
+    EXPECT_NE(pizza_run.output.find("\"time\":150,\"mode\":5"), std::string::npos) << "saved";
+    EXPECT_NE(pizza_run.output.find("\"time\":120,\"mode\":5"), std::string::npos) << "this";
+    EXPECT_NE(pizza_run.output.find("\"fields\":[\"time\"]"), std::string::npos)
+        << pizza_run.output;
+
+    // A build against its own file, and through a pipe.
+    const Mwc_Run same = Run_Tool(MWC_CHECK_PATH, {"--compare", path});
+    EXPECT_EQ(Exit_Status(same), 0) << same.errors;
+    EXPECT_NE(same.output.find("same: every key script gives the same trace lines in both"),
+              std::string::npos);
+    const Mwc_Run piped = Run_Command_On_Pipes(
+        {"/bin/sh", "-c", "\"$0\" --save - | \"$0\" --compare -", MWC_CHECK_PATH}, "", LIMIT_S);
+    EXPECT_EQ(Exit_Status(piped), 0) << piped.errors;
+
+    // Files that are no saved graph: refused, named, never compared.
+    std::string other_version = saved;
+    other_version[8] = 2; // the version, after the magic
+    std::string flipped = saved;
+    flipped[saved.size() / 2] = static_cast<char>(flipped[saved.size() / 2] ^ 1);
+    const struct {
+        std::string bytes;
+        const char* message;
+    } bad[] = {
+        {"", "it is empty"},
+        {"GIF89a", "it is not a file of mwc-check --save"},
+        {saved.substr(0, saved.size() / 3), "it is truncated"},
+        {saved + "x", "it has 1 bytes more than its header says"},
+        {other_version, "it is of version 2; this mwc-check reads version 1"},
+        {flipped, "it is damaged: its checksum does not match"},
+    };
+    for (const auto& row : bad) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << row.bytes;
+        const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, {"--compare", path});
+        EXPECT_EQ(Exit_Status(run), 2) << row.message;
+        EXPECT_EQ(run.output, "");
+        EXPECT_NE(
+            run.errors.find(std::string("'") + path + "' cannot be compared with: " + row.message),
+            std::string::npos)
+            << run.errors;
+    }
+    unlink(path);
+    unlink(pizza.c_str());
+}
+
+TEST(Check, ACoverAndATourOfTheDiagramReplayAsMwcReplayRunsThem)
+{
+    char path[] = "/tmp/mwc-check-cover-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const auto ticks_replayed = [&path] {
+        const std::string trace = Run_Tool(MWC_REPLAY_PATH, {"--trace", path}).output;
+        return std::to_string(std::count(trace.begin(), trace.end(), '\n'));
+    };
+    // The learner's script: a temperature target and a start; mwc-replay
+    // runs on without a key to rest, through the heating to the buzzer.
+    std::ofstream(path, std::ios::binary) << "ca.b.e";
+    const Mwc_Run cover = Run_Tool(MWC_CHECK_PATH, {"--cover", path});
+    EXPECT_EQ(Exit_Status(cover), 1);
+    EXPECT_NE(cover.output.find("covered 10 of 22 transitions"), std::string::npos) << cover.output;
+    EXPECT_NE(cover.output.find("6 ticks of the script, then 92 without a key to rest"),
+              std::string::npos);
+    EXPECT_EQ(ticks_replayed(), "98");
+    EXPECT_NE(cover.output.find("missed Time_Cooking -> Finished: all but e [time = 0]\n"
+                                "         shortest: a . e .{101}"),
+              std::string::npos);
+
+    // The tour takes all 22, and covering it says so.
+    const Mwc_Run tour = Run_Tool(MWC_CHECK_PATH, {"--tour", "--script", path, "--json"});
+    EXPECT_EQ(Exit_Status(tour), 0) << tour.errors;
+    const std::string script = Read_File(path);
+    EXPECT_LT(script.size(), 180U);
+    EXPECT_NE(tour.output.find("\"ticks\":" + std::to_string(script.size())), std::string::npos);
+    const Mwc_Run covered = Run_Tool(MWC_CHECK_PATH, {"--cover", path, "--json"});
+    EXPECT_EQ(Exit_Status(covered), 0);
+    EXPECT_NE(covered.output.find("\"covered\":22,\"total\":22"), std::string::npos)
+        << covered.output;
+    EXPECT_EQ(covered.output.find("\"taken\":0"), std::string::npos);
+    unlink(path);
+
+    const Mwc_Run missing = Run_Tool(MWC_CHECK_PATH, {"--cover", "/nonexistent/script"});
+    EXPECT_EQ(Exit_Status(missing), 1);
+    EXPECT_NE(missing.errors.find("cannot read '/nonexistent/script'"), std::string::npos);
 }
