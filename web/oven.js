@@ -242,20 +242,37 @@ function showWaiting() {
 
 // --- The clock -----------------------------------------------------------------
 
-// Runs the ticks due in one timer call: one at 1x and 10x, ten at 100x, as
-// a browser's timers are not kept to a millisecond. The buzzer holds the
-// tick for its whole length, as in mwc.
+// The page's clock: ticks are owed for the time that has passed since it
+// started, at the speed chosen, and each timer call runs all that are owed,
+// however late the browser fired it. A page left behind (a tab in the
+// background) starts its clock again rather than run a backlog.
+const MAX_TICKS_PER_CALL = 1000;
+let clock = null;              // {start, ticks}: when it started, ticks run since
+
 function loop() {
   timer = null;
-  const perCall = Math.max(1, speed / 10);
-  for (let i = 0; i < perCall && running; i++) {
+  const now = performance.now();
+  const period = oven.tick_ms / speed;
+  if (clock === null) {
+    clock = {start: now - period, ticks: 0};
+  }
+  const owed = Math.floor((now - clock.start) / period) - clock.ticks;
+  for (let i = 0; i < Math.min(owed, MAX_TICKS_PER_CALL) && running; i++) {
+    clock.ticks++;
     if (runTick().buzzer) {
+      // The buzzer holds the tick for its whole length, as in mwc; the
+      // clock starts again after it.
       buzz();
+      clock = null;
       schedule(buzzerMs());
       return;
     }
   }
-  schedule(oven.tick_ms * perCall / speed);
+  if (owed > MAX_TICKS_PER_CALL) {
+    clock = null;
+  }
+  const next = clock === null ? period : clock.start + (clock.ticks + 1) * period - now;
+  schedule(Math.max(0, next));
 }
 
 function schedule(ms) {
@@ -266,6 +283,7 @@ function schedule(ms) {
 
 function setRunning(run) {
   running = run;
+  clock = null;
   if (!run && timer !== null) {
     clearTimeout(timer);
     timer = null;
@@ -378,7 +396,9 @@ async function reset() {
 // byte per tick, then pauses.
 async function runScript(keys) {
   await reset();
-  pending.push(...keys);
+  for (const key of keys) {
+    pending.push(key);
+  }
   if (pending.length > 0) {
     setRunning(true);
   }
@@ -395,11 +415,82 @@ function share() {
   }
 }
 
-// A script from a file or the text field; an editor's last newline is no tick.
+// A script as mwc-check prints it, or as a file holds it: a key or "."
+// per tick, spaces and line ends ignored, ".{N}" for N ticks without a key,
+// and a loop in parentheses at the end, played three times as mwc-check
+// --script writes it. Its keys, one per tick; or, for anything else, an
+// Error that names the first bad character and where it is.
+const MAX_SCRIPT_TICKS = 1000000;
+
+function parseScript(text) {
+  const keys = [];
+  const alphabet = new Set([...oven.keys.map(({key}) => key), oven.quit, oven.idle_tick]);
+  let loopFrom = -1;
+  let looped = false;
+  const bad = (at, why) =>
+      new Error(`The script has ${JSON.stringify(text[at] ?? "")} at character ${at + 1}: ${why}`);
+  for (let at = 0; at < text.length; at++) {
+    const c = text[at];
+    if (/\s/.test(c)) {
+      continue;
+    }
+    if (looped) {
+      throw bad(at, "nothing may follow the loop.");
+    }
+    if (c === "{" && keys.length > 0 && keys[keys.length - 1] === oven.idle_tick) {
+      const run = /^\{([0-9]{1,7})\}/.exec(text.slice(at));
+      if (run === null) {
+        throw bad(at, `a run of ticks without a key is written ${oven.idle_tick}{N}.`);
+      }
+      for (let tick = 1; tick < Number(run[1]) && keys.length <= MAX_SCRIPT_TICKS; tick++) {
+        keys.push(oven.idle_tick);
+      }
+      at += run[0].length - 1;
+    } else if (c === "(" && loopFrom < 0) {
+      loopFrom = keys.length;
+    } else if (c === ")" && loopFrom >= 0 && keys.length > loopFrom) {
+      const loop = keys.slice(loopFrom);
+      for (let round = 1; round < 3; round++) {
+        for (const key of loop) {
+          keys.push(key);
+        }
+      }
+      looped = true;
+    } else if (alphabet.has(c)) {
+      keys.push(c);
+    } else {
+      throw bad(at, `a script holds the keys ${oven.keys.map(({key}) => key).join(" ")} ` +
+                `and ${oven.quit}, ${oven.idle_tick} for no key, ${oven.idle_tick}{N} for N ` +
+                "of them, spaces, and one loop in parentheses at the end.");
+    }
+    if (keys.length > MAX_SCRIPT_TICKS) {
+      throw bad(at, `a script runs at most ${MAX_SCRIPT_TICKS} ticks.`);
+    }
+  }
+  if (loopFrom >= 0 && !looped) {
+    throw bad(text.lastIndexOf("("), "this loop is never closed.");
+  }
+  return keys;
+}
+
+// Runs `text` from start-up if it is a script; else says why, and runs nothing.
+async function runText(text) {
+  let keys = null;
+  try {
+    keys = parseScript(text);
+  } catch (error) {
+    page.alert.textContent = error.message;
+    page.alert.hidden = false;
+    return;
+  }
+  page.alert.hidden = true;
+  await runScript(keys);
+}
+
+// A script from a file or the text field.
 async function load() {
   const file = page.loadFile.files[0];
-  const text = file !== undefined ? await file.text() : page.loadText.value;
-  await runScript(text.replace(/[\r\n]+$/, ""));
+  await runText(file !== undefined ? await file.text() : page.loadText.value);
 }
 
 function fromLink() {
@@ -443,6 +534,7 @@ function wire() {
   });
   page.speed.addEventListener("change", () => {
     speed = Number(page.speed.value);
+    clock = null;
   });
   page.download.addEventListener("click", download);
   page.share.addEventListener("click", share);
@@ -483,9 +575,16 @@ async function start() {
     page.alert.hidden = false;
     return;
   }
+  // A link's script plays when the page opens, and whenever the link changes.
+  window.addEventListener("hashchange", () => {
+    const changed = fromLink();
+    if (changed !== null) {
+      runText(changed);
+    }
+  });
   const keys = fromLink();
   if (keys !== null) {
-    await runScript(keys);
+    await runText(keys);
     return;
   }
   await reset();

@@ -21,6 +21,7 @@ import tempfile
 import threading
 import time
 import unittest
+import urllib.parse
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -217,6 +218,26 @@ class Page(unittest.TestCase):
         self.click("reset")
         WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "0")
         self.assertEqual(self.columns(), [])
+
+    def test_ScriptsAsMwcCheckPrintsThem(self):
+        # The shortest way to Finished, as mwc-check prints it: 36 ticks.
+        self.open("keys=" + urllib.parse.quote("c . a . e .{31}") + "&speed=100")
+        self.wait_paused()
+        self.assertEqual((self.text("tick"), self.text("state")), ("36", "Finished"))
+        # A bad character is named where it is, and nothing runs.
+        alert = self.browser.find_element(By.ID, "alert")
+        self.browser.execute_script("window.location.hash = 'keys=' + encodeURIComponent('c . x')")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: alert.is_displayed())
+        self.assertIn('"x" at character 5', alert.text)
+        self.assertEqual(self.text("tick"), "36")
+        # A changed link plays its script: a lasso's loop goes round three times.
+        self.browser.execute_script(
+            "window.location.hash = 'keys=' + encodeURIComponent('a . e (. e a . e)') + "
+            "'&speed=100'")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "18")
+        self.wait_paused()
+        self.assertFalse(alert.is_displayed())
+        self.assertEqual("".join(c["key"] for c in self.columns()), "a.e" + ".ea.e" * 3)
 
     def test_PhoneAndLaptopLayouts(self):
         def measure(width, height):
