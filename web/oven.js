@@ -233,7 +233,9 @@ function showFacts() {
       Object.assign(document.createElement("kbd"), {textContent: last}));
   document.getElementById("ticks-per-second").textContent =
       String(Math.round(MS_PER_S / oven.tick_ms));
-  page.buzzer.textContent = `Buzzer: ${buzzerWords()}; the tick stands still`;
+  // The sound note says less once sound is on: its first height is kept,
+  // so that nothing moves under the pointer on the first click.
+  page.sound.style.minHeight = `${page.sound.offsetHeight}px`;
 }
 
 function showWaiting() {
@@ -321,6 +323,8 @@ function showSound() {
 }
 
 function buzz() {
+  // Said again each time, so that a screen reader announces it.
+  page.buzzer.textContent = `Buzzer: ${buzzerWords()}; the tick stands still`;
   page.buzzer.hidden = false; // for as long as the buzzer holds the tick
   setTimeout(() => {
     page.buzzer.hidden = true;
@@ -525,8 +529,15 @@ function wire() {
   });
   document.addEventListener("pointerdown", wakeAudio);
   document.addEventListener("keydown", wakeAudio);
-  page.run.addEventListener("click", () => setRunning(true));
-  page.pause.addEventListener("click", () => setRunning(false));
+  // The button pressed is disabled: the focus goes to the one that undoes it.
+  page.run.addEventListener("click", () => {
+    setRunning(true);
+    page.pause.focus();
+  });
+  page.pause.addEventListener("click", () => {
+    setRunning(false);
+    page.run.focus();
+  });
   page.step.addEventListener("click", () => {
     if (!running && runTick().buzzer) {
       buzz();

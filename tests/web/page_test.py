@@ -249,6 +249,8 @@ class Page(unittest.TestCase):
                                      return [r.left, r.top, r.right, r.bottom]; };
                 return {wide: document.documentElement.scrollWidth,
                         panel: box(document.getElementById('panel')),
+                        door: box(document.getElementById('door')),
+                        chamber: box(document.getElementById('chamber')),
                         keys: [...document.querySelectorAll('button[data-key]')].map(box),
                         diagram: box(document.querySelector('#diagram svg'))};""")
         phone = measure(390, 844)
@@ -259,6 +261,9 @@ class Page(unittest.TestCase):
             self.assertGreaterEqual(left, 0)
             self.assertLessEqual(right, 390)
         self.assertLess(phone["panel"][3], 844, "the panel on the first screen")
+        for part in ("door", "chamber"):
+            top, bottom = phone[part][1], phone[part][3]
+            self.assertGreaterEqual(bottom - top, 120, f"the {part} shows on a phone")
         # The food modes' names render without a Korean font: the site's own.
         faces = self.browser.execute_async_script(
             "document.fonts.load('16px \"Panel Hangul\"', '\ub5a1')"
@@ -269,6 +274,16 @@ class Page(unittest.TestCase):
             self.assertGreaterEqual(top, 0)
             self.assertLessEqual(bottom, 800, "panel, keys and diagram on one screen")
             self.assertLessEqual(right, 1280)
+
+    def test_ControlsKeepTheFocusAndTheFirstClickMovesNothing(self):
+        sound = self.browser.find_element(By.ID, "sound")
+        before = sound.rect
+        self.click("pause")  # the first click: sound may start, and its note change
+        self.assertEqual(sound.rect["height"], before["height"], "the note keeps its place")
+        focused = "return document.activeElement.id"
+        self.assertEqual(self.browser.execute_script(focused), "run")
+        self.click("run")
+        self.assertEqual(self.browser.execute_script(focused), "pause")
 
     def test_AlertWithoutTheWebAssembly(self):
         site = tempfile.mkdtemp(prefix="mwc-site-")
