@@ -118,16 +118,18 @@ function show(frame, trace, line, key) {
   page.tick.textContent = String(trace.tick);
   if (page.state.textContent !== trace.state_name) {
     page.state.textContent = trace.state_name; // a live region: only state changes are said
-    for (const node of page.diagram.querySelectorAll("g.node")) {
-      const title = node.querySelector("title");
-      node.classList.toggle("active", title !== null && title.textContent === trace.state_name);
-    }
   }
-  // The transition just taken: Graphviz titles each edge "From->To".
-  const taken = `${lastState}->${trace.state_name}`;
-  for (const edge of page.diagram.querySelectorAll("g.edge")) {
-    const title = edge.querySelector("title");
-    edge.classList.toggle("taken", title !== null && title.textContent === taken);
+  // While the buzzer holds the tick, the state that sounds it stays lit.
+  lightState(trace.buzzer ? lastState : trace.state_name);
+  // The transition just taken, told by its states and input: from one state
+  // an input takes one transition to each state it leads to.
+  const input = key === oven.no_key ? "none" : key;
+  const taken = `g.edge.from-${lastState}.to-${trace.state_name}.on-${input}`;
+  for (const edge of page.diagram.querySelectorAll("g.edge.taken")) {
+    edge.classList.remove("taken");
+  }
+  for (const edge of page.diagram.querySelectorAll(taken)) {
+    edge.classList.add("taken");
   }
   lastState = trace.state_name;
   page.modeMeaning.textContent =
@@ -140,6 +142,14 @@ function show(frame, trace, line, key) {
   traceLines.splice(0, Math.max(0, traceLines.length - TRACE_LINES));
   page.trace.textContent = traceLines.join("\n");
   showWaiting();
+}
+
+// The diagram's state `name` lit, and no other.
+function lightState(name) {
+  for (const node of page.diagram.querySelectorAll("g.node")) {
+    const title = node.querySelector("title");
+    node.classList.toggle("active", title !== null && title.textContent === name);
+  }
 }
 
 function flashDropped(key) {
@@ -328,6 +338,7 @@ function buzz() {
   page.buzzer.hidden = false; // for as long as the buzzer holds the tick
   setTimeout(() => {
     page.buzzer.hidden = true;
+    lightState(page.state.textContent);
   }, buzzerMs());
   if (audio === null || audio.state !== "running") {
     return;

@@ -14,10 +14,10 @@
 namespace
 {
 
-const char* Input_Name(std::size_t input)
+// An input as the conditions name it: its key, or none.
+std::string Input_Name(std::size_t input)
 {
-    static constexpr const char* NAMES[INPUT_COUNT] = {"none", "a", "b", "c", "d", "e", "f", "q"};
-    return NAMES[input];
+    return input == 0 ? "none" : std::string(1, Script_Byte(static_cast<int>(input)));
 }
 
 // The inputs of a bit set, as short as it reads: "any", "all but e", or a list.
@@ -672,8 +672,23 @@ bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format fo
         if (!move.guard.empty()) {
             label += " [" + move.guard + "]";
         }
-        std::fprintf(out, dot ? "    %s -> %s [label=\"%s\"];\n" : "    %s --> %s: %s\n",
-                     State_Name(move.from), State_Name(move.to), label.c_str());
+        if (!dot) {
+            std::fprintf(out, "    %s --> %s: %s\n", State_Name(move.from), State_Name(move.to),
+                         label.c_str());
+            continue;
+        }
+        // Classes that tell the transition a tick took by its states and
+        // input, on the page: from one state, an input takes one transition
+        // to each state it can lead to.
+        std::string classes =
+            std::string("from-") + State_Name(move.from) + " to-" + State_Name(move.to);
+        for (std::size_t input = 0; input < INPUT_COUNT; ++input) {
+            if ((move.inputs >> input & 1U) != 0) {
+                classes.append(" on-").append(Input_Name(input));
+            }
+        }
+        std::fprintf(out, "    %s -> %s [label=\"%s\", class=\"%s\"];\n", State_Name(move.from),
+                     State_Name(move.to), label.c_str(), classes.c_str());
     }
     if (dot) {
         std::fputs("}\n", out);

@@ -111,9 +111,16 @@ class Page(unittest.TestCase):
                 else:
                     self.click(f"key-{key}")
             self.click("step")
+            self.assertEqual(len(self.lit("g.edge.taken")), 1, "the one transition taken")
             seen.append((self.text("panel"), self.text("state"),
                          "open" in self.browser.find_element(By.ID, "door").get_attribute("class")))
         return seen
+
+    def lit(self, selector):
+        """The titles of the diagram's elements that `selector` picks."""
+        return self.browser.execute_script(
+            "return [...document.querySelectorAll('#diagram ' + arguments[0] + ' title')]"
+            ".map((title) => title.textContent)", selector)
 
     def check_against_replay(self, before, script, seen):
         # The page ran idle ticks before the pause: the same for mwc-replay.
@@ -202,8 +209,7 @@ class Page(unittest.TestCase):
             ".map((node) => node.getAttribute('aria-label'))")
         self.assertEqual(len(labels), 9, "each state takes the focus and says what it means")
         self.assertIn("Wait_Input: idle", labels[0])
-        taken = self.browser.find_elements(By.CSS_SELECTOR, "#diagram g.edge.taken title")
-        self.assertEqual([edge.get_attribute("textContent") for edge in taken][:1],
+        self.assertEqual(self.lit("g.edge.taken"),
                          [f"{trace[-2]['state_name']}->{trace[-1]['state_name']}"])
 
     def test_LinkEndsOnQAndTheBuzzerShows(self):
@@ -211,6 +217,9 @@ class Page(unittest.TestCase):
         self.open("keys=c.a.e" + "." * 32 + "q&speed=100")
         WebDriverWait(self.browser, WAIT_S).until(
             lambda b: b.find_element(By.ID, "buzzer").is_displayed())
+        # The tick stands still, and Finished with it, its way out lit.
+        self.assertEqual(self.lit("g.node.active"), ["Finished"])
+        self.assertEqual(self.lit("g.edge.taken"), ["Finished->Wait_Input"])
         self.wait_paused()
         self.assertEqual(self.text("tick"), str(len("c.a.e") + 32 + 1), "paused by the q")
         WebDriverWait(self.browser, WAIT_S).until(
