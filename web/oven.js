@@ -7,7 +7,8 @@
 "use strict";
 
 const TRACE_LINES = 12;        // shown under the diagram
-const TIMELINE_TICKS = 100;    // kept on the timeline
+const TIMELINE_TICKS = 20000;  // kept on the timeline: a whole session
+const MIN_TIME_SCALE_S = 10;   // the time lane's scale: at least a key a's worth
 const DROPPED_MS = 600;        // how long a dropped key's button shows it
 const FRAMES_OUT = 1;          // standard output
 const TRACE_OUT = 3;
@@ -35,6 +36,7 @@ let speed = 1;
 let timer = null;
 let audio = null;
 let lastState = null;          // the state before the tick: the first at start-up
+let previous = null;           // the trace line of the tick before
 
 // --- WASI: just what the C library's output needs -------------------------
 
@@ -105,6 +107,8 @@ function runTick() {
 }
 
 function show(frame, trace, line, key) {
+  const before = previous ?? {state_name: lastState, start: false};
+  previous = trace;
   const panel = frame.slice(0, 3).map((text) => text.replace(COLOUR, "")).join("\n");
   if (page.panel.textContent !== panel) {
     page.panel.textContent = panel;
@@ -137,7 +141,7 @@ function show(frame, trace, line, key) {
   if (key !== oven.no_key && !trace.taken) {
     flashDropped(key);
   }
-  addToTimeline(trace, line, key);
+  addToTimeline(trace, line, key, before);
   traceLines.push(line);
   traceLines.splice(0, Math.max(0, traceLines.length - TRACE_LINES));
   page.trace.textContent = traceLines.join("\n");
@@ -162,7 +166,10 @@ function flashDropped(key) {
 
 // One column per tick, the newest last: the state as a band, the time or
 // the temperatures as a line, the door, light and buzzer lanes, the key.
-function addToTimeline(trace, line, key) {
+// Each keeps its trace line and what happened in it, for when it is chosen.
+let timeScale = MIN_TIME_SCALE_S; // the time that was set, for the time lane
+
+function addToTimeline(trace, line, key, before) {
   const column = document.createElement("div");
   column.className = "column";
   Object.assign(column.dataset, {
@@ -172,7 +179,9 @@ function addToTimeline(trace, line, key) {
     taken: String(trace.taken),
     buzzer: String(trace.buzzer),
   });
-  column.title = line;
+  column.setAttribute("role", "option");
+  column.dataset.line = line;
+  column.dataset.said = explain(trace, key, before);
   const lane = (name, on) => {
     const cell = document.createElement("span");
     cell.className = `lane ${name}${on ? " on" : ""}`;
@@ -181,11 +190,14 @@ function addToTimeline(trace, line, key) {
   };
   lane("band", false);
   const level = lane("level", false);
+  // Scaled to the time that was set: the most since the oven last cooked.
+  timeScale = before.start && !trace.start ? MIN_TIME_SCALE_S : Math.max(timeScale, trace.time);
+  const span = oven.max_temp_c - oven.ambient_temp_c;
   if (trace.time_mode) {
-    level.style.setProperty("--value", String(trace.time / oven.max_time_s));
+    level.style.setProperty("--value", String(trace.time / Math.max(timeScale, trace.time)));
   } else {
-    level.style.setProperty("--value", String(trace.cur_temp / oven.max_temp_c));
-    level.style.setProperty("--target", String(trace.set_temp / oven.max_temp_c));
+    level.style.setProperty("--value", String((trace.cur_temp - oven.ambient_temp_c) / span));
+    level.style.setProperty("--target", String((trace.set_temp - oven.ambient_temp_c) / span));
     level.classList.add("temperature");
   }
   lane("door", trace.door);
@@ -193,10 +205,57 @@ function addToTimeline(trace, line, key) {
   lane("buzz", trace.buzzer);
   const pressed = lane("key", key !== oven.no_key);
   pressed.textContent = key === oven.no_key ? "" : key;
-  page.timeline.append(column);
-  while (page.timeline.childElementCount > TIMELINE_TICKS) {
-    page.timeline.firstElementChild.remove();
+  // The newest tick stays in view, unless the view was moved back.
+  const box = page.timeline;
+  const atEnd = box.scrollLeft + box.clientWidth >= box.scrollWidth - 2 * column.offsetWidth - 24;
+  box.append(column);
+  while (box.childElementCount > TIMELINE_TICKS) {
+    box.firstElementChild.remove();
   }
+  if (atEnd) {
+    box.scrollLeft = box.scrollWidth;
+  }
+}
+
+// What happened in a tick, and why, in words: from the key, the states
+// before and after, the transition the diagram lit, and the states'
+// meanings, all from the oven's own code.
+function explain(trace, key, before) {
+  const from = before.state_name;
+  const moved = from === trace.state_name ? `${from} stays` : `${from} \u2192 ${trace.state_name}`;
+  const edge = page.diagram.querySelector("g.edge.taken");
+  const label = edge === null ? "" :
+      [...edge.querySelectorAll("text")].map((text) => text.textContent).join(" ");
+  const by = label === "" ? "" : `, by ${label}`;
+  const meaning = (name) => oven.states.find((state) => state.name === name)?.meaning ?? "";
+  if (trace.buzzer) {
+    return `${moved}${by}: the buzzer sounds, and the tick stands still for it.`;
+  }
+  if (key === oven.no_key) {
+    return `No key. ${moved}${by}. ${trace.state_name}: ${meaning(trace.state_name)}.`;
+  }
+  if (trace.taken) {
+    const does = key === oven.quit ? "quit" :
+        oven.keys.find((panel) => panel.key === key)?.does ?? "";
+    return `${key} taken (${does}). ${moved}${by}.`;
+  }
+  return `${key} dropped: ${from} is ${meaning(from)}; ${moved}${by}.`;
+}
+
+// The chosen tick's trace line and what happened in it.
+function chooseTick(column) {
+  for (const chosen of page.timeline.querySelectorAll(".column.chosen")) {
+    chosen.classList.remove("chosen");
+    chosen.removeAttribute("aria-selected");
+  }
+  if (column === null) {
+    return;
+  }
+  column.classList.add("chosen");
+  column.setAttribute("aria-selected", "true");
+  page.timeline.setAttribute("aria-activedescendant", column.id = `tick-${column.dataset.tick}`);
+  page.tickLine.textContent = column.dataset.line;
+  page.tickSaid.textContent = `Tick ${column.dataset.tick}: ${column.dataset.said}`;
 }
 
 // The oven's facts, from a module of their own: the page's instances are
@@ -243,6 +302,14 @@ function showFacts() {
       Object.assign(document.createElement("kbd"), {textContent: last}));
   document.getElementById("ticks-per-second").textContent =
       String(Math.round(MS_PER_S / oven.tick_ms));
+  // The colour key of the timeline's states.
+  const colours = document.getElementById("state-key");
+  for (const {name} of oven.states) {
+    const item = document.createElement("li");
+    item.dataset.state = name;
+    item.append(Object.assign(document.createElement("span"), {className: "band"}), name);
+    colours.append(item);
+  }
   // The sound note says less once sound is on: its first height is kept,
   // so that nothing moves under the pointer on the first click.
   page.sound.style.minHeight = `${page.sound.offsetHeight}px`;
@@ -395,6 +462,10 @@ async function reset() {
     list.splice(0);
   }
   lastState = oven.states[0].name;
+  previous = null;
+  timeScale = MIN_TIME_SCALE_S;
+  page.tickLine.textContent = "";
+  page.tickSaid.textContent = "";
   page.timeline.replaceChildren();
   page.panel.textContent = "";
   page.trace.textContent = "";
@@ -525,6 +596,27 @@ function wire() {
     page[id] = document.getElementById(id);
   }
   page.modeMeaning = document.getElementById("mode-meaning");
+  page.tickLine = document.getElementById("tick-line");
+  page.tickSaid = document.getElementById("tick-said");
+  // A tick is chosen by pointing at it, tapping it, or the arrow keys.
+  const columnAt = (event) => event.target.closest?.(".column") ?? null;
+  page.timeline.addEventListener("pointerover", (event) => chooseTick(columnAt(event)));
+  page.timeline.addEventListener("click", (event) => chooseTick(columnAt(event)));
+  page.timeline.addEventListener("keydown", (event) => {
+    const chosen = page.timeline.querySelector(".column.chosen") ?? page.timeline.lastElementChild;
+    const next = {ArrowLeft: chosen?.previousElementSibling, ArrowRight: chosen?.nextElementSibling,
+                  Home: page.timeline.firstElementChild, End: page.timeline.lastElementChild};
+    if (event.key in next && next[event.key] !== null && next[event.key] !== undefined) {
+      chooseTick(next[event.key]);
+      next[event.key].scrollIntoView({block: "nearest", inline: "nearest"});
+      event.preventDefault();
+    }
+  });
+  page.timeline.addEventListener("focus", () => {
+    if (page.timeline.querySelector(".column.chosen") === null) {
+      chooseTick(page.timeline.lastElementChild);
+    }
+  });
   page.shareLink = document.getElementById("share-link");
   page.loadFile = document.getElementById("load-file");
   page.loadText = document.getElementById("load-text");

@@ -189,8 +189,9 @@ class Page(unittest.TestCase):
 
     def test_TimelineShowsEveryOneTickStateAndDroppedKey(self):
         # a, b dropped in the tick after it, b, d, c, a, e, and the heating
-        # to its buzzer: every one-tick state, from a link, at 100x.
-        script = "ab.b.d.c.a.e" + "." * 35
+        # to its buzzer: every one-tick state, from a link, at 100x; then
+        # idle, past a hundred ticks: the timeline keeps them all.
+        script = "ab.b.d.c.a.e" + "." * 135
         self.open(f"keys={script}&speed=100")
         self.wait_paused()
         self.assertEqual(self.text("tick"), str(len(script)), "exactly the script's ticks")
@@ -204,6 +205,16 @@ class Page(unittest.TestCase):
                       "Finished"):
             self.assertIn(state, states)
         self.assertEqual(shown[1]["taken"], "false", "the b right after a is dropped")
+        # The newest tick in view; a tick chosen says what happened, and why.
+        self.assertTrue(self.browser.execute_script(
+            "const t = document.getElementById('timeline');"
+            "return t.scrollLeft + t.clientWidth >= t.scrollWidth - 1 && t.scrollWidth > t.clientWidth"))
+        self.browser.execute_script(
+            "document.querySelector('#timeline .column[data-tick=\"2\"]').click()")
+        self.assertEqual(self.text("tick-said"),
+                         "Tick 2: b dropped: Add_Short is the tick after key a: its key is "
+                         "dropped; Add_Short \u2192 Wait_Input, by any.")
+        self.assertEqual(json.loads(self.text("tick-line")), trace[1])
         labels = self.browser.execute_script(
             "return [...document.querySelectorAll('#diagram g.node[tabindex]')]"
             ".map((node) => node.getAttribute('aria-label'))")
