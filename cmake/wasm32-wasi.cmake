@@ -8,3 +8,5 @@ set(CMAKE_CXX_COMPILER_TARGET wasm32-wasi)
 set(CMAKE_EXECUTABLE_SUFFIX .wasm)
 # The module is a library for the page, not a program with a main.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-mexec-model=reactor")
+# WebAssembly has no exceptions here: the C++ library's checks abort.
+set(CMAKE_CXX_FLAGS_INIT "-fno-exceptions")

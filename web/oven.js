@@ -168,6 +168,7 @@ function flashDropped(key) {
 // the temperatures as a line, the door, light and buzzer lanes, the key.
 // Each keeps its trace line and what happened in it, for when it is chosen.
 let timeScale = MIN_TIME_SCALE_S; // the time that was set, for the time lane
+let marks = new Set();            // ticks that an evidence played marks
 
 function addToTimeline(trace, line, key, before) {
   const column = document.createElement("div");
@@ -180,6 +181,9 @@ function addToTimeline(trace, line, key, before) {
     buzzer: String(trace.buzzer),
   });
   column.setAttribute("role", "option");
+  if (marks.has(trace.tick)) {
+    column.classList.add("evidence-mark");
+  }
   column.dataset.line = line;
   column.dataset.said = explain(trace, key, before);
   const lane = (name, on) => {
@@ -317,6 +321,64 @@ function showFacts() {
 
 function showWaiting() {
   page.waiting.textContent = queue.length > 0 ? queue.join(" ") : "none";
+}
+
+// --- Questions to mwc-check, answered in a worker -----------------------------
+
+let checker = null;            // the worker, started at the first question
+let evidence = null;           // the last answer's first evidence: {keys, marked}
+
+function startChecker() {
+  checker = new Worker("checker.js");
+  checker.onmessage = ({data}) => {
+    if (data.forms !== undefined) {
+      for (const {name} of data.forms) {
+        page.questionForm.append(new Option(name, name));
+      }
+      return;
+    }
+    page.asking.hidden = true;
+    page.ask.disabled = false;
+    answered(data);
+  };
+  checker.postMessage({forms: true});
+}
+
+function ask(event) {
+  event.preventDefault();
+  page.ask.disabled = true;
+  page.asking.hidden = false;
+  page.answer.textContent = "";
+  page.playEvidence.hidden = true;
+  checker.postMessage({form: page.questionForm.selectedIndex, question: page.question.value});
+}
+
+// mwc-check's words, or what it said of a bad question; the evidence kept
+// to play, the ticks to mark on the timeline with it.
+function answered({answer, json, errors}) {
+  page.answer.textContent = answer !== "" ? answer : errors;
+  const first = json === "" ? undefined : JSON.parse(json).evidence?.[0];
+  if (first === undefined) {
+    evidence = null;
+    return;
+  }
+  const loop = first.loop ?? "";
+  const keys = first.script + loop.repeat(3);
+  const marked = new Set();
+  if (first.at !== null && first.at !== undefined) {
+    marked.add(first.at); // the P line of a leads-to
+  }
+  for (let tick = first.script.length + 1; loop !== "" && tick <= keys.length; tick++) {
+    marked.add(tick); // the loop, every time round
+  }
+  evidence = {keys: [...keys], marked};
+  page.playEvidence.hidden = false;
+}
+
+async function playEvidence() {
+  const playing = evidence;
+  await runScript(playing.keys);
+  marks = playing.marked;
 }
 
 // --- The clock -----------------------------------------------------------------
@@ -464,6 +526,7 @@ async function reset() {
   lastState = oven.states[0].name;
   previous = null;
   timeScale = MIN_TIME_SCALE_S;
+  marks = new Set();
   page.tickLine.textContent = "";
   page.tickSaid.textContent = "";
   page.timeline.replaceChildren();
@@ -597,6 +660,13 @@ function wire() {
   }
   page.modeMeaning = document.getElementById("mode-meaning");
   page.tickLine = document.getElementById("tick-line");
+  for (const [name, id] of [["questionForm", "question-form"], ["question", "question"],
+                            ["ask", "ask"], ["asking", "asking"], ["answer", "answer"],
+                            ["playEvidence", "play-evidence"], ["askForm", "ask-form"]]) {
+    page[name] = document.getElementById(id);
+  }
+  page.askForm.addEventListener("submit", ask);
+  page.playEvidence.addEventListener("click", playEvidence);
   page.tickSaid = document.getElementById("tick-said");
   // A tick is chosen by pointing at it, tapping it, or the arrow keys.
   const columnAt = (event) => event.target.closest?.(".column") ?? null;
@@ -623,6 +693,7 @@ function wire() {
   document.addEventListener("keydown", (event) => {
     // The oven's keys work whatever has the focus, but for a text field.
     const typing = event.target instanceof HTMLTextAreaElement ||
+                   event.target instanceof HTMLSelectElement ||
                    (event.target instanceof HTMLInputElement && event.target.type === "text");
     const panelKey = oven !== null && oven.keys.some(({key}) => key === event.key);
     if (!typing && !event.ctrlKey && !event.altKey && !event.metaKey && panelKey) {
@@ -670,6 +741,7 @@ async function start() {
     ]);
     compiled = module;
     oven = await readFacts();
+    startChecker();
     showFacts();
     page.diagram.innerHTML = diagram;
     // Each state can take the focus and says what it means, as on hover.

@@ -189,8 +189,8 @@ void Leads_To_Bounds(const Exploration& exploration, const Labels& from, const L
             [[maybe_unused]] const bool ends = Walk_From(exploration, to, until, walk);
             assert(ends && "Q comes after every P line: the leads-to holds");
         }
-        const long least = here ? 0 : walk.fewest[to];
-        const long longest = here ? 0 : walk.most[to];
+        const long least = here ? 0 : static_cast<long>(walk.fewest[to]);
+        const long longest = here ? 0 : static_cast<long>(walk.most[to]);
         if (!fewest.found || least < fewest.ticks) {
             fewest = {true, least, edge};
         }
@@ -297,13 +297,13 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
     [[maybe_unused]] const bool ends = Walk_From(exploration, 0, step, walk);
     assert(ends && "no loop: every walk ends");
     answer.bounded = true;
-    answer.most = walk.most[0];
+    answer.most = static_cast<long>(walk.most[0]);
     if (forever) {
         answer.fewest = answer.most; // one number: the longest run from tick 1
         answer.evidence.push_back({"most", Follow(exploration, walk, 0, true, step), "", false, 0});
         return answer;
     }
-    answer.fewest = walk.fewest[0];
+    answer.fewest = static_cast<long>(walk.fewest[0]);
     answer.evidence.push_back({"fewest", Follow(exploration, walk, 0, false, step), "", false, 0});
     answer.evidence.push_back({"most", Follow(exploration, walk, 0, true, step), "", false, 0});
     return answer;

@@ -30,6 +30,7 @@ from selenium.webdriver.support.ui import WebDriverWait
 
 SITE = os.environ["MWC_SITE"]
 REPLAY = os.environ["MWC_REPLAY"]
+CHECK = os.environ.get("MWC_CHECK")
 SCREENSHOT = os.environ.get("MWC_SCREENSHOT")
 COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 FRAME_END = "\n" * 21  # the frame's last line ends, then the 20 newlines
@@ -304,6 +305,31 @@ class Page(unittest.TestCase):
         self.assertEqual(self.browser.execute_script(focused), "run")
         self.click("run")
         self.assertEqual(self.browser.execute_script(focused), "pause")
+
+    def ask(self, form, question):
+        """Asks mwc-check in the page; its answer, once it is there."""
+        self.browser.find_element(By.CSS_SELECTOR, f"#question-form option[value='{form}']").click()
+        field = self.browser.find_element(By.ID, "question")
+        field.clear()
+        field.send_keys(question)
+        self.click("ask")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("answer") != "")
+        return self.browser.find_element(By.ID, "answer").get_attribute("textContent")
+
+    def test_QuestionsAnsweredInThePageAsMwcCheckAnswers(self):
+        for form, question, stream in (("reach", "state = Finished", "stdout"),
+                                       ("leads-to", "start --> buzzer", "stdout"),
+                                       ("always", "dor and start", "stderr")):
+            native = subprocess.run([CHECK, f"--{form}", question], capture_output=True,
+                                    text=True)
+            self.assertEqual(self.ask(form, question), getattr(native, stream), question)
+        # The ticks went on meanwhile; the reach's evidence plays from
+        # start-up, and pauses where it ends.
+        self.ask("reach", "state = Finished")
+        self.click("play-evidence")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "36")
+        self.wait_paused()
+        self.assertEqual(self.text("state"), "Finished")
 
     def test_AlertWithoutTheWebAssembly(self):
         site = tempfile.mkdtemp(prefix="mwc-site-")
