@@ -340,6 +340,10 @@ function startChecker() {
     page.asking.hidden = true;
     page.ask.disabled = false;
     answered(data);
+    if (showing && evidence !== null) {
+      playEvidence();
+    }
+    showing = false;
   };
   checker.postMessage({forms: true});
 }
@@ -373,6 +377,24 @@ function answered({answer, json, errors}) {
   }
   evidence = {keys: [...keys], marked};
   page.playEvidence.hidden = false;
+}
+
+// A state chosen on the diagram: what it means, and a button that asks
+// mwc-check for the shortest script to it and plays that.
+let shownState = null;
+let showing = false;           // the next answer's evidence plays at once
+
+function chooseState(name, meaning) {
+  shownState = name;
+  page.stateMeaning.textContent = meaning;
+  page.stateInfo.hidden = false;
+}
+
+function showHow() {
+  page.questionForm.value = "reach";
+  page.question.value = `state = ${shownState}`;
+  showing = true;
+  page.askForm.requestSubmit();
 }
 
 async function playEvidence() {
@@ -666,6 +688,9 @@ function wire() {
     page[name] = document.getElementById(id);
   }
   page.askForm.addEventListener("submit", ask);
+  page.stateInfo = document.getElementById("state-info");
+  page.stateMeaning = document.getElementById("state-meaning");
+  document.getElementById("show-how").addEventListener("click", showHow);
   page.playEvidence.addEventListener("click", playEvidence);
   page.tickSaid = document.getElementById("tick-said");
   // A tick is chosen by pointing at it, tapping it, or the arrow keys.
@@ -744,13 +769,20 @@ async function start() {
     startChecker();
     showFacts();
     page.diagram.innerHTML = diagram;
-    // Each state can take the focus and says what it means, as on hover.
+    // Each state can take the focus and says what it means, as on hover;
+    // chosen, it says so beside the diagram, with a way to get there.
     for (const node of page.diagram.querySelectorAll("g.node")) {
       const link = node.querySelector("a");
       const meaning = link === null ? null : link.getAttribute("xlink:title");
       if (meaning !== null) {
         node.setAttribute("tabindex", "0");
         node.setAttribute("aria-label", meaning);
+        const choose = (event) => {
+          event.preventDefault();
+          chooseState(node.querySelector("title").textContent, meaning);
+        };
+        node.addEventListener("click", choose);
+        node.addEventListener("focus", choose);
       }
     }
   } catch (error) {

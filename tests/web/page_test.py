@@ -225,13 +225,22 @@ class Page(unittest.TestCase):
                          [f"{trace[-2]['state_name']}->{trace[-1]['state_name']}"])
 
     def test_LinkEndsOnQAndTheBuzzerShows(self):
-        # Heating to 30: the buzzer holds the tick for 2.5 s, and shows.
+        # Heating to 30: the buzzer holds the tick for 2.5 s, and shows; on
+        # a laptop's screen.
+        self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 1280, "height": 800, "deviceScaleFactor": 1, "mobile": False})
         self.open("keys=c.a.e" + "." * 32 + "q&speed=100")
         WebDriverWait(self.browser, WAIT_S).until(
             lambda b: b.find_element(By.ID, "buzzer").is_displayed())
-        # The tick stands still, and Finished with it, its way out lit.
+        # The tick stands still, and Finished with it, its way out lit; the
+        # panel, the lit state and the newest tick on the first screen.
         self.assertEqual(self.lit("g.node.active"), ["Finished"])
         self.assertEqual(self.lit("g.edge.taken"), ["Finished->Wait_Input"])
+        bottoms = self.browser.execute_script(
+            "return ['#panel', '#diagram g.node.active', '#timeline .column:last-child']"
+            ".map((s) => document.querySelector(s).getBoundingClientRect().bottom)")
+        for bottom in bottoms:
+            self.assertLessEqual(bottom, 800, "on the first screen while the buzzer sounds")
         self.wait_paused()
         self.assertEqual(self.text("tick"), str(len("c.a.e") + 32 + 1), "paused by the q")
         WebDriverWait(self.browser, WAIT_S).until(
@@ -330,6 +339,16 @@ class Page(unittest.TestCase):
         WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "36")
         self.wait_paused()
         self.assertEqual(self.text("state"), "Finished")
+        # A state chosen on the diagram says what it means, and shows how
+        # to get there: a c, its dropped-key tick.
+        self.browser.execute_script(
+            "[...document.querySelectorAll('#diagram g.node')].find((node) =>"
+            " node.querySelector('title').textContent === 'Switch_Unit').focus()")
+        self.assertIn("the tick after key c", self.text("state-meaning"))
+        self.click("show-how")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "1")
+        self.wait_paused()
+        self.assertEqual(self.text("state"), "Switch_Unit")
 
     def test_AlertWithoutTheWebAssembly(self):
         site = tempfile.mkdtemp(prefix="mwc-site-")
