@@ -129,11 +129,18 @@ function show(frame, trace, line, key) {
   // an input takes one transition to each state it leads to.
   const input = key === oven.no_key ? "none" : key;
   const taken = `g.edge.from-${lastState}.to-${trace.state_name}.on-${input}`;
-  for (const edge of page.diagram.querySelectorAll("g.edge.taken")) {
-    edge.classList.remove("taken");
+  for (const edge of page.diagram.querySelectorAll("g.edge.taken, g.edge.taken-loop")) {
+    edge.classList.remove("taken", "taken-loop");
   }
   for (const edge of page.diagram.querySelectorAll(taken)) {
     edge.classList.add("taken");
+    // A loop is drawn out to a point and back: the way out is lit with it.
+    const point = edge.querySelector("title")?.textContent.split("->")[0];
+    for (const out of page.diagram.querySelectorAll("g.edge.loop-out")) {
+      if (out.querySelector("title")?.textContent.endsWith(`->${point}`)) {
+        out.classList.add("taken-loop");
+      }
+    }
   }
   lastState = trace.state_name;
   page.modeMeaning.textContent =
@@ -148,11 +155,24 @@ function show(frame, trace, line, key) {
   showWaiting();
 }
 
-// The diagram's state `name` lit, and no other.
+// The diagram's state `name` lit, and no other; a newly lit state is
+// brought into the diagram's box, which scrolls, without moving the page.
 function lightState(name) {
   for (const node of page.diagram.querySelectorAll("g.node")) {
     const title = node.querySelector("title");
-    node.classList.toggle("active", title !== null && title.textContent === name);
+    const lit = title !== null && title.textContent === name;
+    if (lit && !node.classList.contains("active")) {
+      const box = page.diagram.getBoundingClientRect();
+      const at = node.getBoundingClientRect();
+      const margin = 16;
+      if (at.left < box.left || at.right > box.right) {
+        page.diagram.scrollLeft += at.left - box.left - margin;
+      }
+      if (at.top < box.top || at.bottom > box.bottom) {
+        page.diagram.scrollTop += at.top - box.top - margin;
+      }
+    }
+    node.classList.toggle("active", lit);
   }
 }
 

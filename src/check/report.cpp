@@ -634,6 +634,66 @@ bool Print_Compare(std::FILE* out, const char* name, const Difference& differenc
     return false;
 }
 
+namespace
+{
+
+// A label in lines of about LINE words' width, for dot ("\\n" between
+// them): the inputs, then the guard, broken before a word that would make
+// a line too long, but never before a comparison.
+std::string Dot_Lines(const std::string& label)
+{
+    constexpr std::size_t LINE = 16;
+    std::string lines;
+    std::size_t line_start = 0;
+    std::size_t at = 0;
+    while (at < label.size()) {
+        std::size_t end = label.find(' ', at);
+        end = end == std::string::npos ? label.size() : end;
+        const std::string_view word(label.data() + at, end - at);
+        const bool comparison = word.find_first_not_of("=!<>") == std::string_view::npos;
+        const bool guard = word.starts_with("[");
+        if (!lines.empty() &&
+            (guard || (!comparison && lines.size() - line_start + 1 + word.size() > LINE))) {
+            lines.append("\\n");
+            line_start = lines.size();
+        } else if (!lines.empty()) {
+            lines.push_back(' ');
+        }
+        lines.append(word);
+        at = end + 1;
+    }
+    return lines;
+}
+
+// One transition of the dot graph, with the classes that tell, on the page,
+// the transition a tick took by its states and input: from one state, an
+// input takes one transition to each state it can lead to. A state's
+// loops (`loop` from 1) go out to a point of their own and back, so that
+// their labels are laid out as any other's and never overlap.
+void Print_Dot_Move(std::FILE* out, const Guarded_Move& move, const std::string& label, int loop)
+{
+    std::string classes =
+        std::string("from-") + State_Name(move.from) + " to-" + State_Name(move.to);
+    for (std::size_t input = 0; input < INPUT_COUNT; ++input) {
+        if ((move.inputs >> input & 1U) != 0) {
+            classes.append(" on-").append(Input_Name(input));
+        }
+    }
+    std::string from = State_Name(move.from);
+    if (loop > 0) {
+        const std::string point = from + "_loop_" + std::to_string(loop);
+        std::fprintf(out,
+                     "    %s [shape=point, width=0.06, label=\"\"];\n"
+                     "    %s -> %s [arrowhead=none, class=\"loop-out\"];\n",
+                     point.c_str(), from.c_str(), point.c_str());
+        from = point;
+    }
+    std::fprintf(out, "    %s -> %s [label=\"%s\", class=\"%s\"];\n", from.c_str(),
+                 State_Name(move.to), Dot_Lines(label).c_str(), classes.c_str());
+}
+
+} // namespace
+
 bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format format)
 {
     const Guarded_Graph graph = Find_Guards(exploration);
@@ -655,7 +715,13 @@ bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format fo
         return true;
     }
     const bool dot = format == Graph_Format::DOT;
+    // Left to right, the labels in lines of a few words: a diagram for
+    // a screen, as tall as it is wide.
     std::fputs(dot ? "digraph controller {\n"
+                     "    rankdir=LR;\n"
+                     "    nodesep=0.15;\n"
+                     "    ranksep=0.3;\n"
+                     "    edge [fontsize=12];\n"
                      "    node [shape=box, style=rounded];\n"
                      "    start [shape=point, label=\"\"];\n"
                      "    start -> Wait_Input;\n"
@@ -667,28 +733,18 @@ bool Print_Graph(std::FILE* out, const Exploration& exploration, Graph_Format fo
         std::fprintf(out, "    %s [tooltip=\"%s: %s\"];\n", State_Name(state), State_Name(state),
                      State_Meaning(state));
     }
+    int loops = 0;
     for (const Guarded_Move& move : graph.moves) {
         std::string label = Inputs_Label(move.inputs);
         if (!move.guard.empty()) {
             label += " [" + move.guard + "]";
         }
-        if (!dot) {
+        if (dot) {
+            Print_Dot_Move(out, move, label, move.from == move.to ? ++loops : 0);
+        } else {
             std::fprintf(out, "    %s --> %s: %s\n", State_Name(move.from), State_Name(move.to),
                          label.c_str());
-            continue;
         }
-        // Classes that tell the transition a tick took by its states and
-        // input, on the page: from one state, an input takes one transition
-        // to each state it can lead to.
-        std::string classes =
-            std::string("from-") + State_Name(move.from) + " to-" + State_Name(move.to);
-        for (std::size_t input = 0; input < INPUT_COUNT; ++input) {
-            if ((move.inputs >> input & 1U) != 0) {
-                classes.append(" on-").append(Input_Name(input));
-            }
-        }
-        std::fprintf(out, "    %s -> %s [label=\"%s\", class=\"%s\"];\n", State_Name(move.from),
-                     State_Name(move.to), label.c_str(), classes.c_str());
     }
     if (dot) {
         std::fputs("}\n", out);

@@ -221,8 +221,11 @@ class Page(unittest.TestCase):
             ".map((node) => node.getAttribute('aria-label'))")
         self.assertEqual(len(labels), 9, "each state takes the focus and says what it means")
         self.assertIn("Wait_Input: idle", labels[0])
-        self.assertEqual(self.lit("g.edge.taken"),
-                         [f"{trace[-2]['state_name']}->{trace[-1]['state_name']}"])
+        taken = self.browser.execute_script(
+            "return [...document.querySelectorAll('#diagram g.edge.taken')]"
+            ".map((edge) => edge.getAttribute('class'))")
+        self.assertEqual(len(taken), 1)
+        self.assertIn(f"from-{trace[-2]['state_name']} to-{trace[-1]['state_name']}", taken[0])
 
     def test_LinkEndsOnQAndTheBuzzerShows(self):
         # Heating to 30: the buzzer holds the tick for 2.5 s, and shows; on
@@ -282,8 +285,23 @@ class Page(unittest.TestCase):
                         door: box(document.getElementById('door')),
                         chamber: box(document.getElementById('chamber')),
                         keys: [...document.querySelectorAll('button[data-key]')].map(box),
-                        diagram: box(document.querySelector('#diagram svg'))};""")
+                        diagram: box(document.getElementById('diagram')),
+                        labels: [...document.querySelectorAll('#diagram g.edge')].map((edge) =>
+                            [...edge.querySelectorAll('text')].map(box))};""")
+        def readable(screen, name):
+            # Every label at least 11 px tall, and no two edges' labels overlap.
+            for edge in screen["labels"]:
+                for left, top, right, bottom in edge:
+                    self.assertGreaterEqual(bottom - top, 11, f"a label's height on a {name}")
+            for i, first in enumerate(screen["labels"]):
+                for second in screen["labels"][i + 1:]:
+                    for a in first:
+                        for b in second:
+                            apart = (a[2] <= b[0] + 1 or b[2] <= a[0] + 1 or
+                                     a[3] <= b[1] + 1 or b[3] <= a[1] + 1)
+                            self.assertTrue(apart, f"labels overlap on a {name}: {a} {b}")
         phone = measure(390, 844)
+        readable(phone, "phone")
         if SCREENSHOT:
             self.browser.save_screenshot(SCREENSHOT.replace(".png", "-phone.png"))
         self.assertLessEqual(phone["wide"], 390, "no sideways scroll")
@@ -300,6 +318,7 @@ class Page(unittest.TestCase):
             ".then((found) => arguments[0](found.length), () => arguments[0](0))")
         self.assertGreater(faces, 0, "the panel's Korean glyphs come with the site")
         laptop = measure(1280, 800)
+        readable(laptop, "laptop")
         for left, top, right, bottom in [laptop["panel"], laptop["diagram"]] + laptop["keys"]:
             self.assertGreaterEqual(top, 0)
             self.assertLessEqual(bottom, 800, "panel, keys and diagram on one screen")
