@@ -3,6 +3,7 @@
 // Explores the real controller (the tick of mwc and mwc-replay, from the
 // same libraries) over every key script there is, answers the properties
 // asked with a shortest script as evidence, and draws the transitions found.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -311,10 +312,7 @@ bool Parse_Questions(Request& request, std::vector<Question>& over_time,
     }
     for (Question& question : request.questions) {
         parsed = Parse_Question(stderr, question, keys) && parsed;
-        if (question.query == Query::ALWAYS || question.query == Query::REACH) {
-            question.property = properties.size();
-            properties.push_back({question.query == Query::ALWAYS, question.temporal.condition});
-        }
+        Add_Property(question, properties);
     }
     return parsed;
 }
@@ -325,13 +323,8 @@ Guard_Data Data_Needed(const Request& request, const std::vector<Question>& ques
     if (request.graph || request.cover_path != nullptr || request.tour) {
         return Guard_Data::KEPT;
     }
-    for (const Question& question : questions) {
-        const Temporal_Query& asked = question.temporal;
-        if (question.formula.uses_before || asked.condition.uses_before || asked.from.uses_before) {
-            return Guard_Data::BEFORE_LINES;
-        }
-    }
-    return Guard_Data::LEFT_OUT;
+    const bool before = std::any_of(questions.begin(), questions.end(), Uses_Before);
+    return before ? Guard_Data::BEFORE_LINES : Guard_Data::LEFT_OUT;
 }
 
 // Says that the exploration stopped at its limit, and what still grew.

@@ -75,13 +75,9 @@ extern "C" __attribute__((export_name("mwc_check_ask"))) int mwc_check_ask(int f
     if (!Parse_Question(stderr, questions[0], keys)) {
         return BAD_QUESTION;
     }
-    Question& question = questions[0];
     std::vector<Property> properties;
-    if (question.query == Query::ALWAYS || question.query == Query::REACH) {
-        properties.push_back({question.query == Query::ALWAYS, question.temporal.condition});
-    }
-    const bool before = question.formula.uses_before || question.temporal.condition.uses_before ||
-                        question.temporal.from.uses_before;
+    Add_Property(questions[0], properties);
+    const bool before = Uses_Before(questions[0]);
     // The ticks print the back light's line; a large buffer keeps that
     // from becoming a call into the page for every tick.
     static char frames[1 << 16];

@@ -5,61 +5,21 @@
 // words, its JSON line, and what it said on standard error.
 "use strict";
 
+importScripts("wasi.js");
+
+const FRAMES_OUT = 1; // the ticks' own lines: dropped
 const STDERR = 2;
 const ANSWER_OUT = 3;
 const JSON_OUT = 4;
-const ERRNO_SPIPE = 70;
-const ERRNO_BADF = 8;
-const FILETYPE_CHARACTER_DEVICE = 2;
 const TEXT_SIZE = 1 << 16; // the module's question buffer
 
 let checker = null;
 let memory = null;
-const written = {[STDERR]: [], [ANSWER_OUT]: [], [JSON_OUT]: []};
-const decoder = new TextDecoder();
+const written = {[FRAMES_OUT]: null, [STDERR]: [], [ANSWER_OUT]: [], [JSON_OUT]: []};
 const encoder = new TextEncoder();
 
-// Just what the C library's output needs; standard output (the ticks' own
-// lines) is taken and dropped.
-const wasi = {
-  fd_write(fd, iovs, count, nwritten) {
-    const view = new DataView(memory.buffer);
-    let total = 0;
-    for (let i = 0; i < count; i++) {
-      const base = view.getUint32(iovs + 8 * i, true);
-      const length = view.getUint32(iovs + 8 * i + 4, true);
-      if (fd in written) {
-        written[fd].push(decoder.decode(new Uint8Array(memory.buffer, base, length)));
-      }
-      total += length;
-    }
-    view.setUint32(nwritten, total, true);
-    return 0;
-  },
-  fd_fdstat_get(fd, stat) {
-    const view = new DataView(memory.buffer);
-    for (let i = 0; i < 24; i++) {
-      view.setUint8(stat + i, 0);
-    }
-    view.setUint8(stat, FILETYPE_CHARACTER_DEVICE);
-    return 0;
-  },
-  fd_fdstat_set_flags() {
-    return 0;
-  },
-  fd_seek() {
-    return ERRNO_SPIPE;
-  },
-  fd_read() {
-    return ERRNO_BADF;
-  },
-  fd_close() {
-    return 0;
-  },
-};
-
 function take(fd) {
-  return written[fd].splice(0).join("");
+  return takeText(written, fd);
 }
 
 async function load() {
@@ -67,8 +27,8 @@ async function load() {
   if (!response.ok) {
     throw new Error(`checker.wasm: ${response.status} ${response.statusText}`);
   }
-  const {instance} = await WebAssembly.instantiateStreaming(response,
-                                                            {wasi_snapshot_preview1: wasi});
+  const {instance} = await WebAssembly.instantiateStreaming(
+      response, wasiImports(() => memory, written));
   memory = instance.exports.memory;
   instance.exports._initialize();
   return instance.exports;

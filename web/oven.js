@@ -24,8 +24,8 @@ const page = {};               // the elements, by id
 let tick = null;               // the module's tick
 let memory = null;
 let compiled = null;           // oven.wasm, compiled once; each reset is a new instance
-const written = {[FRAMES_OUT]: [], [TRACE_OUT]: []};
-const decoder = new TextDecoder();
+const STDERR = 2;
+const written = {[FRAMES_OUT]: [], [TRACE_OUT]: [], [STDERR]: null};
 
 const queue = [];              // keys pressed, one per tick
 const pending = [];            // a loaded script's keys, one per tick, to run from start-up
@@ -38,54 +38,11 @@ let audio = null;
 let lastState = null;          // the state before the tick: the first at start-up
 let previous = null;           // the trace line of the tick before
 
-// --- WASI: just what the C library's output needs -------------------------
-
-const ERRNO_SUCCESS = 0;
-const ERRNO_BADF = 8;
-const ERRNO_SPIPE = 70;
-const FILETYPE_CHARACTER_DEVICE = 2;
-
-const wasi = {
-  fd_write(fd, iovs, count, nwritten) {
-    const view = new DataView(memory.buffer);
-    let total = 0;
-    for (let i = 0; i < count; i++) {
-      const base = view.getUint32(iovs + 8 * i, true);
-      const length = view.getUint32(iovs + 8 * i + 4, true);
-      if (fd in written) {
-        written[fd].push(new Uint8Array(memory.buffer.slice(base, base + length)));
-      }
-      total += length;
-    }
-    view.setUint32(nwritten, total, true);
-    return fd in written || fd === 2 ? ERRNO_SUCCESS : ERRNO_BADF;
-  },
-  fd_fdstat_get(fd, stat) {
-    const view = new DataView(memory.buffer);
-    for (let i = 0; i < 24; i++) {
-      view.setUint8(stat + i, 0);
-    }
-    view.setUint8(stat, FILETYPE_CHARACTER_DEVICE);
-    return ERRNO_SUCCESS;
-  },
-  fd_seek() {
-    return ERRNO_SPIPE;
-  },
-  fd_close() {
-    return ERRNO_SUCCESS;
-  },
-};
-
-// What the tick wrote on `fd`, as text, and the place emptied.
+// What the tick writes, on its two outputs; what it might say on standard
+// error is dropped.
+const wasi = wasiImports(() => memory, written);
 function take(fd) {
-  const chunks = written[fd].splice(0);
-  const bytes = new Uint8Array(chunks.reduce((size, chunk) => size + chunk.length, 0));
-  let at = 0;
-  for (const chunk of chunks) {
-    bytes.set(chunk, at);
-    at += chunk.length;
-  }
-  return decoder.decode(bytes);
+  return takeText(written, fd);
 }
 
 // --- One tick ----------------------------------------------------------------
@@ -285,7 +242,7 @@ function chooseTick(column) {
 // The oven's facts, from a module of their own: the page's instances are
 // for ticks.
 async function readFacts() {
-  const instance = await WebAssembly.instantiate(compiled, {wasi_snapshot_preview1: wasi});
+  const instance = await WebAssembly.instantiate(compiled, wasi);
   memory = instance.exports.memory;
   instance.exports._initialize();
   if (instance.exports.mwc_facts() !== 1) {
@@ -558,7 +515,7 @@ function download() {
 
 async function reset() {
   setRunning(false);
-  const instance = await WebAssembly.instantiate(compiled, {wasi_snapshot_preview1: wasi});
+  const instance = await WebAssembly.instantiate(compiled, wasi);
   memory = instance.exports.memory;
   instance.exports._initialize();
   tick = instance.exports.mwc_tick;

@@ -1,7 +1,6 @@
 #include "check/cover.h"
 
 #include <cassert>
-#include <cstring>
 #include <limits>
 
 namespace
@@ -9,22 +8,12 @@ namespace
 
 constexpr unsigned Q_ONLY = 1U << STEP_INPUTS; // the input bit of q alone
 
-// A trace field's place in a line.
-std::size_t Field_Index(const char* name)
-{
-    std::size_t f = 0;
-    while (f < TRACE_FIELD_COUNT && std::strcmp(TRACE_FIELDS[f].name, name) != 0) {
-        ++f;
-    }
-    assert(f < TRACE_FIELD_COUNT && "a field of the trace");
-    return f;
-}
-
 // As mwc-replay ends a script: the controller waits and nothing cooks.
 bool At_Rest(const Exploration& exploration, std::uint32_t c)
 {
-    static const std::size_t state = Field_Index("state");
-    static const std::size_t start = Field_Index("start");
+    constexpr std::size_t state = Field_Index("state");
+    constexpr std::size_t start = Field_Index("start");
+    static_assert(state < TRACE_FIELD_COUNT && start < TRACE_FIELD_COUNT);
     const Trace_Line& before = exploration.before_lines[exploration.before_of[c]];
     return static_cast<int>(before[state]) == Wait_Input && before[start] == 0;
 }

@@ -154,3 +154,17 @@ Verdict Judge_Ctl(const Question& question, const Exploration& exploration)
     verdict.nested = answer.nested;
     return verdict;
 }
+
+void Add_Property(Question& question, std::vector<Property>& properties)
+{
+    if (question.query == Query::ALWAYS || question.query == Query::REACH) {
+        question.property = properties.size();
+        properties.push_back({question.query == Query::ALWAYS, question.temporal.condition});
+    }
+}
+
+bool Uses_Before(const Question& question)
+{
+    const Temporal_Query& asked = question.temporal;
+    return question.formula.uses_before || asked.condition.uses_before || asked.from.uses_before;
+}

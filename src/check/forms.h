@@ -67,6 +67,14 @@ const Query_Form& Form_Of(Query query);
 // Parses the question's text; false, with the error said on `errors`.
 bool Parse_Question(std::FILE* errors, Question& question, unsigned keys);
 
+// An always or reach question, parsed, is decided during the exploration:
+// its property goes on `properties`, and the question keeps its index.
+void Add_Property(Question& question, std::vector<Property>& properties);
+
+// Whether the parsed question reads before. fields: the exploration then
+// keeps the lines before each tick.
+bool Uses_Before(const Question& question);
+
 // The judges and parsers (judge.cpp) and printers (report.cpp) of the rows.
 bool Parse_Condition(Question& question, unsigned keys, Expression_Error& error);
 bool Parse_Leads_To_Question(Question& question, unsigned keys, Expression_Error& error);

@@ -279,20 +279,11 @@ std::string Guard(const std::vector<Atom>& atoms, const Bits& target, std::size_
     return !rules.empty() && rules.size() <= guard.size() ? rules : guard;
 }
 
-std::size_t State_Field()
-{
-    std::size_t f = 0;
-    while (TRACE_FIELDS[f].type != Field_Type::STATE) {
-        ++f;
-    }
-    return f;
-}
-
 } // namespace
 
 Guarded_Graph Find_Guards(const Exploration& exploration)
 {
-    const std::size_t state_field = State_Field();
+    constexpr std::size_t state_field = Field_Index("state");
     const std::size_t count = exploration.before_of.size();
     const auto from_state = [&](std::size_t c) {
         return static_cast<int>(exploration.before_lines[exploration.before_of[c]][state_field]);
@@ -371,7 +362,7 @@ std::vector<std::uint16_t> Moves_Taken(const Exploration& exploration,
                                        const std::vector<Guarded_Move>& moves, std::string& fault)
 {
     assert(moves.size() < NO_MOVE);
-    const std::size_t state_field = State_Field();
+    constexpr std::size_t state_field = Field_Index("state");
     const std::size_t count = exploration.before_of.size();
     const auto from_state = [&](std::size_t c) {
         return static_cast<int>(exploration.before_lines[exploration.before_of[c]][state_field]);

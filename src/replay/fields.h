@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 #include "console/keyboard.h"
 #include "oven/oven.h"
@@ -70,3 +71,13 @@ inline constexpr auto TRACE_FIELDS = std::to_array<Trace_Field>({
 });
 // clang-format on
 constexpr std::size_t TRACE_FIELD_COUNT = TRACE_FIELDS.size();
+
+// Where the field `name` is in a trace line.
+constexpr std::size_t Field_Index(std::string_view name)
+{
+    std::size_t f = 0;
+    while (f < TRACE_FIELD_COUNT && name != TRACE_FIELDS[f].name) {
+        ++f;
+    }
+    return f;
+}
