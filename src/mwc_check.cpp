@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,10 +20,12 @@
 
 #include "check/cover.h"
 #include "check/explore.h"
+#include "check/files.h"
 #include "check/guards.h"
 #include "check/report.h"
 #include "check/saved.h"
 #include "replay/command_line.h"
+#include "replay/shown.h"
 
 namespace
 {
@@ -128,29 +131,6 @@ std::string Help()
     return help + "\n" + HELP_END;
 }
 
-// Writes `script`'s exact bytes to `path`; false, said on standard error, if
-// it could not.
-bool Write_Script(const char* path, const std::string& script)
-{
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    std::size_t done = 0;
-    while (fd >= 0 && done < script.size()) {
-        const ssize_t n = write(fd, script.data() + done, script.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (fd < 0 || done < script.size() || close(fd) != 0) {
-        std::fprintf(stderr, "%s: cannot write '%s': %s\n", PROGRAM, path, std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
 // What the command line asks for.
 struct Request {
     std::vector<Question> questions;
@@ -167,6 +147,10 @@ struct Request {
     bool compare_stopped = false;       // more pairs met than the limit
     const char* keys_set = nullptr;
     std::size_t max_configurations = DEFAULT_MAX_CONFIGURATIONS;
+    // Which of the files written name standard output, as it was at
+    // start-up; they follow the answers there.
+    bool save_to_output = false;
+    std::vector<bool> script_to_output;
 };
 
 // The options after the questions' own, which are numbered from 1 in the
@@ -200,7 +184,7 @@ int Take_Option(int choice, Request& request)
                                           : Graph_Format::MERMAID;
         if (request.format == Graph_Format::MERMAID && name != "mermaid") {
             std::fprintf(stderr, "%s: --graph is mermaid, dot or json, not '%s'\n", PROGRAM,
-                         optarg);
+                         Shown(optarg).c_str());
             return Bad_Usage(PROGRAM, USAGE);
         }
         return -1;
@@ -230,7 +214,7 @@ int Take_Option(int choice, Request& request)
         if (!std::isdigit(static_cast<unsigned char>(*optarg)) || *end != '\0' || errno != 0 ||
             limit == 0 || limit > UINT32_MAX / 2) {
             std::fprintf(stderr, "%s: --max-configurations is a number from 1 to %u, not '%s'\n",
-                         PROGRAM, UINT32_MAX / 2, optarg);
+                         PROGRAM, UINT32_MAX / 2, Shown(optarg).c_str());
             return Bad_Usage(PROGRAM, USAGE);
         }
         request.max_configurations = static_cast<std::size_t>(limit);
@@ -284,7 +268,7 @@ int Parse_Command_Line(int argc, char** argv, Request& request)
         }
     }
     if (optind < argc) {
-        std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind]);
+        std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, Shown(argv[optind]).c_str());
         return Bad_Usage(PROGRAM, USAGE);
     }
     return -1;
@@ -355,8 +339,8 @@ bool Read_Cover(const Request& request, const Exploration& exploration,
             continue;
         }
         if (n < 0) {
-            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, request.cover_path,
-                         std::strerror(errno));
+            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM,
+                         Shown(request.cover_path).c_str(), std::strerror(errno));
             return false;
         }
         Cover_Bytes(exploration, taken_by, bytes, static_cast<std::size_t>(n), coverage);
@@ -398,39 +382,6 @@ bool Cover_And_Tour(std::FILE* out, const Request& request, const Exploration& e
     return all;
 }
 
-// Reads all of `path` (standard input for -) into `bytes`, up to the most
-// a saved file may take; -1 to go on, or the exit status, said.
-int Read_Saved_File(const char* path, std::string& bytes)
-{
-    const bool standard_input = std::strcmp(path, "-") == 0;
-    const int fd = standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
-    char chunk[1 << 16];
-    ssize_t n = 0;
-    while (fd >= 0 && bytes.size() <= MAX_SAVED_BYTES && (n = read(fd, chunk, sizeof chunk)) != 0) {
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            break;
-        }
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    }
-    const int error = fd < 0 || n < 0 ? errno : 0;
-    if (fd >= 0 && !standard_input) {
-        close(fd);
-    }
-    if (error != 0) {
-        std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, path, std::strerror(error));
-        return EXIT_FAILURE;
-    }
-    if (bytes.size() > MAX_SAVED_BYTES) {
-        std::fprintf(stderr, "%s: '%s': it is larger than any saved file (%zu MiB)\n", PROGRAM,
-                     path, MAX_SAVED_BYTES >> 20U);
-        return EXIT_USAGE;
-    }
-    return -1;
-}
-
 // The script to cover is opened, and the saved graph read, before any
 // exploring: one that cannot be is said at once. -1 to go on, or the exit
 // status.
@@ -447,7 +398,7 @@ int Read_Inputs(Request& request)
     const bool more = !request.questions.empty() || request.graph ||
                       request.cover_path != nullptr || request.tour ||
                       request.compare_path != nullptr;
-    if (is_standard_input(request.save_path) && more) {
+    if (request.save_to_output && more) {
         std::fprintf(stderr,
                      "%s: --save - writes on standard output, where answers go: ask "
                      "nothing else with it\n",
@@ -459,21 +410,21 @@ int Read_Inputs(Request& request)
                                ? STDIN_FILENO
                                : open(request.cover_path, O_RDONLY | O_CLOEXEC);
         if (request.cover_fd < 0) {
-            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, request.cover_path,
-                         std::strerror(errno));
+            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM,
+                         Shown(request.cover_path).c_str(), std::strerror(errno));
             return EXIT_FAILURE;
         }
     }
     if (request.compare_path != nullptr) {
         std::string bytes;
-        const int status = Read_Saved_File(request.compare_path, bytes);
+        const int status = Read_Saved_File(PROGRAM, request.compare_path, bytes);
         if (status >= 0) {
             return status;
         }
         std::string error;
         if (!Parse_Saved(bytes, request.saved, error)) {
             std::fprintf(stderr, "%s: '%s' cannot be compared with: %s\n", PROGRAM,
-                         request.compare_path, error.c_str());
+                         Shown(request.compare_path).c_str(), error.c_str());
             return EXIT_USAGE;
         }
     }
@@ -487,10 +438,10 @@ bool Save_And_Compare(std::FILE* out, Request& request, const Exploration& explo
     bool all = true;
     if (request.save_path != nullptr) {
         const std::string bytes = Saved_Bytes(Graph_Of(exploration));
-        if (std::strcmp(request.save_path, "-") == 0) {
+        if (request.save_to_output) {
             all = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
         } else {
-            all = Write_Script(request.save_path, bytes);
+            all = Write_Whole(PROGRAM, request.save_path, bytes);
         }
     }
     if (request.compare_path != nullptr) {
@@ -550,6 +501,14 @@ int main(int argc, char** argv)
     if (!Parse_Questions(request, over_time, properties)) {
         return EXIT_USAGE;
     }
+    // A write past a file size limit fails, and is said, as any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const Standard_Output standard_output = Note_Standard_Output();
+    request.save_to_output =
+        request.save_path != nullptr && Names_Standard_Output(standard_output, request.save_path);
+    for (const char* path : request.script_paths) {
+        request.script_to_output.push_back(Names_Standard_Output(standard_output, path));
+    }
     const int inputs = Read_Inputs(request);
     if (inputs >= 0) {
         return inputs;
@@ -584,21 +543,24 @@ int main(int argc, char** argv)
                      PROGRAM, request.max_configurations);
         return EXIT_LIMIT;
     }
+    // Each --script in turn takes the next evidence shown; one that names
+    // standard output follows the answers there.
+    bool scripts_written = true;
+    for (std::size_t i = 0; i < request.script_paths.size(); ++i) {
+        const char* const path = request.script_paths[i];
+        if (i >= scripts.size()) {
+            std::fprintf(stderr, "%s: no evidence script to write; '%s' left as it was\n", PROGRAM,
+                         Shown(path).c_str());
+        } else if (request.script_to_output[i]) {
+            std::fputs(scripts[i].c_str(), out);
+        } else {
+            scripts_written = Write_Whole(PROGRAM, path, scripts[i]) && scripts_written;
+        }
+    }
     const bool written = std::fflush(out) == 0 && std::ferror(out) == 0;
     if (!written) {
         std::fprintf(stderr, "%s: cannot write the report: %s\n", PROGRAM, std::strerror(errno));
     }
     std::fclose(out);
-
-    // Each --script in turn takes the next evidence shown.
-    bool scripts_written = true;
-    for (std::size_t i = 0; i < request.script_paths.size(); ++i) {
-        if (i < scripts.size()) {
-            scripts_written = Write_Script(request.script_paths[i], scripts[i]) && scripts_written;
-        } else {
-            std::fprintf(stderr, "%s: no evidence script to write; '%s' left as it was\n", PROGRAM,
-                         request.script_paths[i]);
-        }
-    }
     return all && written && scripts_written ? EXIT_SUCCESS : EXIT_FAILURE;
 }

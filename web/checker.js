@@ -53,6 +53,13 @@ self.onmessage = async ({data}) => {
       self.postMessage({forms: JSON.parse(take(ANSWER_OUT))});
       return;
     }
+    // The module reads a C string: a NUL would cut the question there, and
+    // the rest would be answered as something else.
+    if (data.question.includes("\0")) {
+      self.postMessage({status: 2, answer: "", json: "",
+                        errors: "The question holds a NUL character, which no condition has."});
+      return;
+    }
     if (!put(checker.mwc_check_question(), data.question, TEXT_SIZE)) {
       self.postMessage({status: 2, answer: "", json: "",
                         errors: `The question is longer than ${TEXT_SIZE - 1} bytes.`});

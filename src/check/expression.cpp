@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "oven/controller.h"
+#include "replay/shown.h"
 
 namespace
 {
@@ -185,18 +186,19 @@ class Parser
         return text_.substr(token.offset, token.length);
     }
 
-    bool Fail(std::size_t offset, std::size_t length, std::string message)
+    // A message may quote the text, whose bytes came from outside.
+    bool Fail(std::size_t offset, std::size_t length, const std::string& message)
     {
-        error_ = {offset, length, std::move(message)};
+        error_ = {offset, length, Shown(message)};
         return false;
     }
-    bool Fail(const Token& token, std::string message)
+    bool Fail(const Token& token, const std::string& message)
     {
-        return Fail(token.offset, token.length, std::move(message));
+        return Fail(token.offset, token.length, message);
     }
-    bool Fail(const Part& part, std::string message)
+    bool Fail(const Part& part, const std::string& message)
     {
-        return Fail(part.offset, part.length, std::move(message));
+        return Fail(part.offset, part.length, message);
     }
 
     bool Is_Word(const char* word) const
@@ -271,6 +273,12 @@ class Parser
                              : c == '<' ? (equal_sign ? LE : LT)
                                         : (equal_sign ? GE : GT);
         } else {
+            // A character of more than one byte is one bad token, marked whole.
+            constexpr unsigned CONTINUATION_MASK = 0xC0;
+            constexpr unsigned CONTINUATION = 0x80;
+            while ((static_cast<unsigned char>(at(end)) & CONTINUATION_MASK) == CONTINUATION) {
+                ++end;
+            }
             token_.kind = Token::BAD;
         }
         token_.length = end - next_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 
 #include "check/cover.h"
 #include "check/guards.h"
@@ -9,6 +10,7 @@
 #include "oven/controller.h"
 #include "oven/oven.h"
 #include "replay/replay.h"
+#include "replay/shown.h"
 #include "replay/trace.h"
 
 namespace
@@ -119,23 +121,26 @@ void Print_Expression_Error(std::FILE* to, const char* option, std::string_view 
     constexpr std::size_t BEFORE_MARK = 30; // of them before the fault
     constexpr std::size_t QUOTED = 40;      // of the condition on the message's line
     constexpr std::string_view CUT = "...";
+    assert(error.offset <= condition.size() && "the mark is within the condition or at its end");
     const std::size_t from = condition.size() <= WINDOW || error.offset < BEFORE_MARK
                                  ? 0
                                  : std::min(error.offset - BEFORE_MARK, condition.size() - WINDOW);
-    const std::string_view shown = condition.substr(from, WINDOW);
+    const std::string_view window = condition.substr(from, WINDOW);
     const std::string_view left = from > 0 ? CUT : "";
-    const std::string_view right = from + shown.size() < condition.size() ? CUT : "";
-    const std::string_view quoted = condition.substr(0, QUOTED);
-    std::fprintf(to, "mwc-check: %s '%.*s%s': %s\n", option, static_cast<int>(quoted.size()),
-                 quoted.data(), quoted.size() < condition.size() ? "..." : "",
-                 error.message.c_str());
+    const std::string_view right = from + window.size() < condition.size() ? CUT : "";
+    const std::string quoted = Shown(condition.substr(0, QUOTED));
+    std::fprintf(to, "mwc-check: %s '%s%s': %s\n", option, quoted.c_str(),
+                 QUOTED < condition.size() ? "..." : "", error.message.c_str());
+    // The mark goes under the columns that the marked bytes take once shown.
     const std::size_t mark = error.offset - from;
-    const std::size_t tail = std::min(error.length > 1 ? error.length - 1 : 0,
-                                      shown.size() > mark ? shown.size() - mark - 1 : 0);
-    std::fprintf(to, "  %.*s%.*s%.*s\n  %*s^%s\n", static_cast<int>(left.size()), left.data(),
-                 static_cast<int>(shown.size()), shown.data(), static_cast<int>(right.size()),
-                 right.data(), static_cast<int>(left.size() + mark), "",
-                 std::string(tail, '~').c_str());
+    const std::size_t marked = std::min(std::max<std::size_t>(error.length, 1),
+                                        window.size() > mark ? window.size() - mark : 0);
+    const std::size_t column = Shown_Columns(Shown(window.substr(0, mark)));
+    const std::size_t width = Shown_Columns(Shown(window.substr(mark, marked)));
+    const std::size_t tail = width > 1 ? width - 1 : 0;
+    std::fprintf(to, "  %.*s%s%.*s\n  %*s^%s\n", static_cast<int>(left.size()), left.data(),
+                 Shown(window).c_str(), static_cast<int>(right.size()), right.data(),
+                 static_cast<int>(left.size() + column), "", std::string(tail, '~').c_str());
 }
 
 bool Parse_Keys(std::FILE* errors, std::string_view set, unsigned& keys)
@@ -162,25 +167,6 @@ bool Parse_Keys(std::FILE* errors, std::string_view set, unsigned& keys)
 
 namespace
 {
-
-// `text` as a JSON string.
-std::string Json_String(std::string_view text)
-{
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (static_cast<unsigned char>(c) < ' ') {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            json += escape;
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
-}
 
 // The bytes of a piece of evidence as a script file has them.
 std::string Script_Of(const Temporal_Evidence& evidence)
@@ -233,7 +219,7 @@ namespace
 // The question as asked, and the keys its scripts press when not all.
 void Print_Heading(std::FILE* out, const Question& question, const char* indent)
 {
-    std::fprintf(out, "%s %s\n", Form_Of(question.query).name, question.condition.c_str());
+    std::fprintf(out, "%s %s\n", Form_Of(question.query).name, Shown(question.condition).c_str());
     const unsigned keys = question.temporal.keys;
     if (Form_Of(question.query).over_time && keys != ALL_STEP_INPUTS) {
         std::string set;
@@ -511,8 +497,8 @@ bool Print_Cover(std::FILE* out, const char* name, const Coverage& coverage,
         std::fprintf(out, "%s]}\n", line.c_str());
         return coverage.covered == moves.size();
     }
-    std::fprintf(out, "cover %s\n  %ld %s of the script", name, coverage.script_ticks,
-                 Ticks(static_cast<std::size_t>(coverage.script_ticks)));
+    std::fprintf(out, "cover %s\n  %ld %s of the script", Shown(name).c_str(),
+                 coverage.script_ticks, Ticks(static_cast<std::size_t>(coverage.script_ticks)));
     if (!coverage.ended) {
         std::fprintf(out, ", then %ld without a key to rest", coverage.rest_ticks);
     }
@@ -620,7 +606,7 @@ bool Print_Compare(std::FILE* out, const char* name, const Difference& differenc
         std::fprintf(out, "%s\n", line.c_str());
         return difference.same;
     }
-    std::fprintf(out, "compare %s\n", name);
+    std::fprintf(out, "compare %s\n", Shown(name).c_str());
     if (difference.same) {
         std::fprintf(out,
                      "  same: every key script gives the same trace lines in both "

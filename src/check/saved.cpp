@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <unordered_map>
+
+#include "replay/shown.h"
 
 namespace
 {
@@ -85,46 +88,68 @@ class Reader
     std::size_t at_ = 0;
 };
 
-// The header after the version: the inputs, the fields by name, the sizes.
-bool Parse_Header(Reader& reader, std::uint32_t& configurations, std::uint32_t& lines,
-                  std::string& error)
-{
+// The header after the version, read by its own counts: the inputs, the
+// fields by name, the sizes. Nothing in it is compared with this build's
+// yet: that waits for the checksum.
+struct Header {
     std::uint32_t inputs = 0;
     std::uint32_t step_inputs = 0;
+    std::vector<std::string_view> names;
+    std::uint32_t configurations = 0;
+    std::uint32_t lines = 0;
+    std::uint64_t size = 0; // of the whole file, as the header says
+};
+
+bool Read_Header(Reader& reader, Header& header)
+{
     std::uint32_t fields = 0;
-    if (!reader.Get(inputs) || !reader.Get(step_inputs) || !reader.Get(fields)) {
-        error = "it is truncated in its header";
+    if (!reader.Get(header.inputs) || !reader.Get(header.step_inputs) || !reader.Get(fields) ||
+        fields > std::numeric_limits<std::uint8_t>::max()) {
         return false;
     }
-    if (inputs != INPUT_COUNT || step_inputs != STEP_INPUTS || fields != TRACE_FIELD_COUNT) {
-        error = "it was saved with other inputs or trace fields than this mwc-check's";
-        return false;
-    }
-    for (const Trace_Field& field : TRACE_FIELDS) {
+    for (std::uint32_t f = 0; f < fields; ++f) {
         std::uint8_t size = 0;
         std::string_view name;
         if (!reader.Get(size) || !reader.Text(size, name)) {
-            error = "it is truncated in its header";
             return false;
         }
-        if (name != field.name) {
-            error = "it was saved with other trace fields than this mwc-check's (" +
-                    std::string(name) + " where this one has " + field.name + ")";
-            return false;
-        }
+        header.names.push_back(name);
     }
-    if (!reader.Get(configurations) || !reader.Get(lines)) {
-        error = "it is truncated in its header";
+    if (!reader.Get(header.configurations) || !reader.Get(header.lines)) {
         return false;
     }
-    if (configurations == 0 || lines == 0) {
+    const std::uint64_t tables = std::uint64_t{header.configurations} *
+                                     (std::uint64_t{header.step_inputs} + header.inputs) *
+                                     sizeof(std::uint32_t) +
+                                 std::uint64_t{header.lines} * fields * sizeof(double);
+    header.size = MAGIC_SIZE + reader.At() + tables + CHECKSUM_SIZE;
+    return true;
+}
+
+// The header, once the checksum holds, against this build's inputs and
+// fields; the names it holds are shown escaped, as bytes from outside.
+bool Check_Header(const Header& header, std::string& error)
+{
+    if (header.inputs != INPUT_COUNT || header.step_inputs != STEP_INPUTS ||
+        header.names.size() != TRACE_FIELD_COUNT) {
+        error = "it was saved with other inputs or trace fields than this mwc-check's";
+        return false;
+    }
+    for (std::size_t f = 0; f < TRACE_FIELD_COUNT; ++f) {
+        if (header.names[f] != TRACE_FIELDS[f].name) {
+            error = "it was saved with other trace fields than this mwc-check's (" +
+                    Shown(header.names[f]) + " where this one has " + TRACE_FIELDS[f].name + ")";
+            return false;
+        }
+    }
+    if (header.configurations == 0 || header.lines == 0) {
         error = "it holds no configuration or no trace line";
         return false;
     }
     return true;
 }
 
-// Every index in range and every value finite and within an int, so that
+// Every index in range and every value one its field can hold, so that
 // the walk and the lines' printing may trust them.
 bool Check_Graph(const Saved_Graph& graph, std::string& error)
 {
@@ -142,11 +167,11 @@ bool Check_Graph(const Saved_Graph& graph, std::string& error)
             return false;
         }
     }
-    constexpr double LIMIT = std::numeric_limits<std::int32_t>::max();
     for (const Trace_Line& line : graph.lines) {
-        for (const double value : line) {
-            if (!std::isfinite(value) || std::fabs(value) > LIMIT) {
-                error = "it is damaged: a trace line holds a value out of range";
+        for (std::size_t f = 0; f < TRACE_FIELD_COUNT; ++f) {
+            if (!Field_Value_Fits(TRACE_FIELDS[f].type, line[f])) {
+                error = std::string("it is damaged: a trace line holds a value that no ") +
+                        TRACE_FIELDS[f].name + " can have";
                 return false;
             }
         }
@@ -200,6 +225,10 @@ std::string Saved_Bytes(const Saved_Graph& graph)
     return out;
 }
 
+// The header's version and sizes first, as numbers: a file of another
+// version may be laid out otherwise, and a size that does not match is said
+// as truncated or too long. Then the checksum, before any of the header's
+// text is compared or shown.
 bool Parse_Saved(std::string_view bytes, Saved_Graph& graph, std::string& error)
 {
     if (bytes.empty()) {
@@ -212,8 +241,9 @@ bool Parse_Saved(std::string_view bytes, Saved_Graph& graph, std::string& error)
     }
     Reader reader(bytes.substr(MAGIC_SIZE));
     std::uint32_t version = 0;
+    Header header;
     if (!reader.Get(version)) {
-        error = "it is truncated in its header";
+        error = "it is truncated or damaged in its header";
         return false;
     }
     if (version != VERSION) {
@@ -221,21 +251,15 @@ bool Parse_Saved(std::string_view bytes, Saved_Graph& graph, std::string& error)
                 std::to_string(VERSION);
         return false;
     }
-    std::uint32_t configurations = 0;
-    std::uint32_t lines = 0;
-    if (!Parse_Header(reader, configurations, lines, error)) {
+    if (!Read_Header(reader, header)) {
+        error = "it is truncated or damaged in its header";
         return false;
     }
-    // The size the header says, against the file's, before any table is made.
-    const std::uint64_t tables =
-        std::uint64_t{configurations} * (STEP_INPUTS + INPUT_COUNT) * sizeof(std::uint32_t) +
-        std::uint64_t{lines} * TRACE_FIELD_COUNT * sizeof(double);
-    const std::uint64_t expected = MAGIC_SIZE + reader.At() + tables + CHECKSUM_SIZE;
-    if (bytes.size() != expected) {
-        error = bytes.size() < expected
-                    ? "it is truncated: its header says " + std::to_string(expected) +
+    if (bytes.size() != header.size) {
+        error = bytes.size() < header.size
+                    ? "it is truncated: its header says " + std::to_string(header.size) +
                           " bytes, it has " + std::to_string(bytes.size())
-                    : "it has " + std::to_string(bytes.size() - expected) +
+                    : "it has " + std::to_string(bytes.size() - header.size) +
                           " bytes more than its header says";
         return false;
     }
@@ -246,10 +270,13 @@ bool Parse_Saved(std::string_view bytes, Saved_Graph& graph, std::string& error)
         error = "it is damaged: its checksum does not match";
         return false;
     }
-    graph.configurations = configurations;
-    graph.next.resize(std::size_t{configurations} * STEP_INPUTS);
-    graph.line_of.resize(std::size_t{configurations} * INPUT_COUNT);
-    graph.lines.resize(lines);
+    if (!Check_Header(header, error)) {
+        return false;
+    }
+    graph.configurations = header.configurations;
+    graph.next.resize(std::size_t{header.configurations} * STEP_INPUTS);
+    graph.line_of.resize(std::size_t{header.configurations} * INPUT_COUNT);
+    graph.lines.resize(header.lines);
     for (std::uint32_t& to : graph.next) {
         reader.Get(to);
     }
@@ -262,6 +289,24 @@ bool Parse_Saved(std::string_view bytes, Saved_Graph& graph, std::string& error)
         }
     }
     return Check_Graph(graph, error);
+}
+
+std::optional<std::uint64_t> Saved_Size(std::string_view head)
+{
+    const std::string_view magic = head.substr(0, MAGIC_SIZE);
+    if (magic != std::string_view(MAGIC).substr(0, magic.size())) {
+        return 0;
+    }
+    Reader reader(head.substr(magic.size()));
+    std::uint32_t version = 0;
+    Header header;
+    if (magic.size() < MAGIC_SIZE || !reader.Get(version)) {
+        return std::nullopt;
+    }
+    if (version != VERSION) {
+        return 0;
+    }
+    return Read_Header(reader, header) ? std::optional(header.size) : std::nullopt;
 }
 
 Difference Compare(const Saved_Graph& saved, const Saved_Graph& now, std::size_t max_pairs)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,7 +24,7 @@ struct Saved_Graph {
 };
 
 // The most a saved file may take; this oven's takes about 23 MB.
-constexpr std::size_t MAX_SAVED_BYTES = std::size_t{1} << 30;
+constexpr std::size_t MAX_SAVED_BYTES = std::size_t{64} << 20;
 
 Saved_Graph Graph_Of(const Exploration& exploration);
 
@@ -36,9 +37,16 @@ std::string Saved_Bytes(const Saved_Graph& graph);
 
 // Reads `bytes` as a saved file; false, with `error` saying what is wrong,
 // when it is empty, truncated, damaged, foreign, of another version, or of
-// other trace fields. Sizes are checked before anything is allocated, and
-// every index and value before any is used.
+// other trace fields. Sizes are checked before anything is allocated, the
+// checksum before any text of the header is compared or shown (escaped),
+// and every index, and every value against its field's range, before any
+// is used.
 bool Parse_Saved(std::string_view bytes, Saved_Graph& graph, std::string& error);
+
+// The size of the whole file that `head`, its first bytes, says it has;
+// 0 when they already show it is no saved file of this version; none
+// while they hold no whole header.
+std::optional<std::uint64_t> Saved_Size(std::string_view head);
 
 // Where two builds first part, breadth first over pairs of configurations:
 // the saved build's and this one's lines compared field by field, tick

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <string_view>
 
 #include "console/keyboard.h"
+#include "oven/controller.h"
 #include "oven/oven.h"
 #include "replay/replay.h"
 
@@ -80,4 +84,30 @@ constexpr std::size_t Field_Index(std::string_view name)
         ++f;
     }
     return f;
+}
+
+// Whether `value` is one that a field of type `type` can hold: what a
+// value read from outside (a saved file) is checked against before use.
+inline bool Field_Value_Fits(Field_Type type, double value)
+{
+    constexpr double INT_LIMIT = std::numeric_limits<std::int32_t>::max();
+    constexpr double LAST_KEY_CODE = 254;
+    const bool whole = value == std::floor(value);
+    switch (type) {
+    case Field_Type::COUNT:
+        return whole && value >= 0 && value <= INT_LIMIT;
+    case Field_Type::KEY_CODE:
+    case Field_Type::CHARACTER:
+        return whole && (value == NO_KEY || (value >= 0 && value <= LAST_KEY_CODE));
+    case Field_Type::BOOLEAN:
+        return value == 0 || value == 1;
+    case Field_Type::INTEGER:
+        return whole && std::fabs(value) <= INT_LIMIT;
+    case Field_Type::STATE:
+    case Field_Type::STATE_NAME:
+        return whole && value >= Wait_Input && value <= Finished;
+    case Field_Type::TEMPERATURE:
+        return std::isfinite(value) && std::fabs(value) <= INT_LIMIT;
+    }
+    return false;
 }

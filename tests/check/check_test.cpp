@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -17,11 +19,11 @@
 namespace
 {
 
-constexpr double LIMIT_S = 120.0;
 constexpr std::size_t QUOTED_SIZE = 40; // of a condition, in the message's line
 
-// Every question must end, in the time limit above and in a gigabyte: a
-// search that never ends is killed, not waited for. The sanitizers' shadow
+// Every question must end, in the CPU time of the runner's limit and in a
+// gigabyte: a search that never ends is killed, not waited for, however busy
+// the machine. The sanitizers' shadow
 // memory is address space that is never touched, so there the limit is on
 // what is resident.
 #if defined(__SANITIZE_ADDRESS__)
@@ -42,7 +44,7 @@ Mwc_Run Run_Tool(const char* program, std::vector<std::string> arguments)
 {
     arguments.insert(arguments.begin(),
                      {"/bin/sh", "-c", std::string(MEMORY_LIMIT) + "exec \"$0\" \"$@\"", program});
-    return Run_Command_On_Pipes(arguments, "", LIMIT_S);
+    return Run_Command_On_Pipes(arguments, "", NO_WALL_CLOCK_S);
 }
 
 int Exit_Status(const Mwc_Run& run)
@@ -166,6 +168,7 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         const char* message;
         std::size_t column;              // of the mark under the condition
         const char* option = "--always"; // that gives it
+        const char* shown = nullptr;     // the condition as the message shows it, if not as is
     } cases[] = {
         {"dor and start", "unknown name", 0},
         {"time <", "a value is missing at the end", 6},
@@ -208,17 +211,29 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         {"before.buzzer", "before. reads a field of the oven", 0, "--reach"},
         {deep_ags.c_str(), "nested too deep", 33, "--ctl"},
         {many_ags.c_str(), "at most 100 temporal operators in one formula", 33, "--ctl"},
+        // Bytes that a terminal would act on, or that are no UTF-8, are shown
+        // escaped, with the mark under what the terminal shows.
+        {"door \x1b]0;title\x07 and", "'\\x1B' is not part of a condition", 5, "--always",
+         "door \\x1B]0;title\\x07 and"},
+        {"door or\tdor", "unknown name", 11, "--reach", "door or\\x09dor"},
+        {"door and \xc3\xa9", "'\xc3\xa9' is not part of a condition", 9},
+        {"\xc3\xa9 or dor", "'\xc3\xa9' is not part of a condition", 0},
+        {"AG \xff", "'\\xFF' is not part of a condition", 3, "--ctl", "AG \\xFF"},
+        {"start --> \x9b", "'\\x9B' is not part of a condition", 10, "--leads-to",
+         "start --> \\x9B"},
+        {"a\xc2\x9b", "keys are '.' for no key and a to f", 1, "--keys", "a\\xC2\\x9B"},
     };
     for (const auto& row : cases) {
         const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, {row.option, row.condition});
         EXPECT_EQ(Exit_Status(run), 2) << row.condition;
         EXPECT_EQ(run.output, "") << row.condition;
-        const std::string condition = row.condition;
+        const std::string condition = row.shown != nullptr ? row.shown : row.condition;
         const std::string quoted = condition.size() <= QUOTED_SIZE
                                        ? std::string(row.option) + " '" + condition + "': "
                                        : "...': ";
         EXPECT_NE(run.errors.find(quoted + row.message), std::string::npos) << run.errors;
         EXPECT_EQ(Line(run.errors, 3).find('^'), row.column + 2) << run.errors;
+        EXPECT_EQ(run.errors.find_first_of("\x07\x1b\xff"), std::string::npos) << run.errors;
     }
 }
 
@@ -272,6 +287,12 @@ TEST(Check, UsageAndExitStatuses)
         {{"--cover", "-", "--compare", "-"}, 2, "cannot both read standard input"},
         {{"--save", "/nonexistent/graph"}, 1, "cannot write '/nonexistent/graph'"},
         {{"--graph=json", "--reach", "buzzer and door"}, 1, ""},
+        // What came from outside is shown escaped.
+        {{"--graph=\x1b[2J"}, 2, "not '\\x1B[2J'"},
+        {{"\xff\xfe"}, 2, "extra operand '\\xFF\\xFE'"},
+        {{"--cover", "/no/\x1b[31mred"}, 1, "cannot read '/no/\\x1B[31mred'"},
+        {{"--compare", "/no/\x1b[31mred"}, 1, "cannot read '/no/\\x1B[31mred'"},
+        {{"--reach", "door", "--script", "/no/\x1b[31mred"}, 1, "cannot write '/no/\\x1B[31mred'"},
     };
     for (const auto& row : cases) {
         const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, row.arguments);
@@ -282,6 +303,7 @@ TEST(Check, UsageAndExitStatuses)
         } else {
             EXPECT_NE(run.errors.find(row.error), std::string::npos) << run.errors;
             EXPECT_TRUE(run.errors.starts_with("mwc-check: ")) << "one name:\n" << run.errors;
+            EXPECT_EQ(run.errors.find_first_of("\x1b\xff"), std::string::npos) << run.errors;
         }
         if (row.status == 3) {
             EXPECT_EQ(run.output, "") << "nothing answered";
@@ -291,7 +313,7 @@ TEST(Check, UsageAndExitStatuses)
     // A report that cannot be written is a failure, whatever it says.
     const Mwc_Run full = Run_Command_On_Pipes(
         {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full", MWC_CHECK_PATH, "--reach", "door"}, "",
-        LIMIT_S);
+        NO_WALL_CLOCK_S);
     EXPECT_EQ(Exit_Status(full), 1);
     EXPECT_NE(full.errors.find("mwc-check: cannot write the report"), std::string::npos)
         << full.errors;
@@ -618,24 +640,58 @@ TEST(Check, ACompareFindsTheShortestScriptWhereTwoBuildsPart)
     EXPECT_NE(same.output.find("same: every key script gives the same trace lines in both"),
               std::string::npos);
     const Mwc_Run piped = Run_Command_On_Pipes(
-        {"/bin/sh", "-c", "\"$0\" --save - | \"$0\" --compare -", MWC_CHECK_PATH}, "", LIMIT_S);
+        {"/bin/sh", "-c", "\"$0\" --save - | \"$0\" --compare -", MWC_CHECK_PATH}, "",
+        NO_WALL_CLOCK_S);
     EXPECT_EQ(Exit_Status(piped), 0) << piped.errors;
 
-    // Files that are no saved graph: refused, named, never compared.
+    // Files that are no saved graph: refused, named, never compared. Some
+    // are sealed again with a checksum that holds, as a crafted file is.
+    const auto sealed = [](std::string bytes) {
+        std::uint64_t hash = 0xcbf29ce484222325ULL; // FNV-1a, 64 bits
+        for (std::size_t i = 0; i + sizeof hash < bytes.size(); ++i) {
+            hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 0x100000001b3ULL;
+        }
+        for (std::size_t i = 0; i < sizeof hash; ++i) {
+            bytes[bytes.size() - sizeof hash + i] = static_cast<char>(hash >> (8 * i));
+        }
+        return bytes;
+    };
+    // Field `field` of the last trace line, which ends before the checksum.
+    const auto with_value = [&saved](std::size_t field, double value) {
+        constexpr std::size_t FIELDS = 15;
+        std::string bytes = saved;
+        const std::size_t at = bytes.size() - 8 - (FIELDS - field) * sizeof value;
+        std::memcpy(&bytes[at], &value, sizeof value);
+        return bytes;
+    };
+    std::string renamed = saved;
+    renamed.replace(renamed.find("\x04tick"), 5, "\x04\x1b]0;");
     std::string other_version = saved;
     other_version[8] = 2; // the version, after the magic
     std::string flipped = saved;
     flipped[saved.size() / 2] = static_cast<char>(flipped[saved.size() / 2] ^ 1);
     const struct {
         std::string bytes;
-        const char* message;
+        std::string message;
     } bad[] = {
         {"", "it is empty"},
         {"GIF89a", "it is not a file of mwc-check --save"},
         {saved.substr(0, saved.size() / 3), "it is truncated"},
-        {saved + "x", "it has 1 bytes more than its header says"},
+        {saved + "x",
+         "it runs past the " + std::to_string(saved.size()) + " bytes its header says"},
         {other_version, "it is of version 2; this mwc-check reads version 1"},
         {flipped, "it is damaged: its checksum does not match"},
+        // The header's text is read out only once the checksum holds, escaped.
+        {renamed, "it is damaged: its checksum does not match"},
+        {sealed(renamed), "it was saved with other trace fields than this mwc-check's (\\x1B]0; "
+                          "where this one has tick)"},
+        // Every value is one its field can have.
+        {sealed(with_value(6, 2.5)),
+         "it is damaged: a trace line holds a value that no state can have"},
+        {sealed(with_value(4, 0.5)),
+         "it is damaged: a trace line holds a value that no door can have"},
+        {sealed(with_value(1, 300)),
+         "it is damaged: a trace line holds a value that no key can have"},
     };
     for (const auto& row : bad) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << row.bytes;
@@ -646,9 +702,83 @@ TEST(Check, ACompareFindsTheShortestScriptWhereTwoBuildsPart)
             run.errors.find(std::string("'") + path + "' cannot be compared with: " + row.message),
             std::string::npos)
             << run.errors;
+        EXPECT_EQ(run.errors.find('\x1b'), std::string::npos) << run.errors;
+    }
+
+    // Files that never end are refused as soon as they run past what their
+    // first bytes say, holding no more memory than that.
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << saved;
+    const struct {
+        const char* command;
+        std::string message;
+    } endless[] = {
+        {"\"$0\" --compare /dev/zero", "it is not a file of mwc-check --save"},
+        {"\"$0\" --compare - < /dev/urandom", "it is not a file of mwc-check --save"},
+        {"(head -c 1000 \"$1\"; cat /dev/zero) | \"$0\" --compare -",
+         "it runs past the " + std::to_string(saved.size()) + " bytes its header says"},
+    };
+    for (const auto& row : endless) {
+        const Mwc_Run run = Run_Command_On_Pipes(
+            {"/bin/sh", "-c", std::string(MEMORY_LIMIT) + row.command, MWC_CHECK_PATH, path}, "",
+            NO_WALL_CLOCK_S);
+        EXPECT_EQ(Exit_Status(run), 2) << row.command << run.errors;
+        EXPECT_NE(run.errors.find(row.message), std::string::npos) << run.errors;
     }
     unlink(path);
     unlink(pizza.c_str());
+}
+
+TEST(Check, FilesAreWrittenWholeOrNotAtAllAndStandardOutputByItsNames)
+{
+    char path[] = "/tmp/mwc-check-written-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const auto run = [&path](const std::string& command) {
+        return Run_Command_On_Pipes(
+            {"/bin/sh", "-c", std::string(MEMORY_LIMIT) + command, MWC_CHECK_PATH, path}, "",
+            NO_WALL_CLOCK_S);
+    };
+    // Standard output by any of its names takes the graph, or the script
+    // after the answers, even though the program points its own elsewhere.
+    ASSERT_EQ(Exit_Status(run("\"$0\" --save \"$1\"")), 0);
+    const std::string saved = Read_File(path);
+    const std::string copy = std::string(path) + ".copy";
+    for (const char* name : {"-", "/dev/stdout", "/dev/fd/1"}) {
+        const Mwc_Run save = run(std::string("\"$0\" --save ") + name + " > \"$1.copy\"");
+        EXPECT_EQ(Exit_Status(save), 0) << name << save.errors;
+        EXPECT_TRUE(Read_File(copy) == saved) << name << ": " << Read_File(copy).size() << " bytes";
+        const Mwc_Run script = run(std::string("\"$0\" --reach door --script ") + name);
+        EXPECT_EQ(Exit_Status(script), 0) << name << script.errors;
+        EXPECT_TRUE(script.output.ends_with("}\nf")) << name << ": " << script.output;
+    }
+    // A write that fails part way, here at a file size limit, is said,
+    // naming the file, and leaves the old file as it was.
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << "old";
+    const Mwc_Run limited = run("ulimit -f 1024; \"$0\" --save \"$1\"");
+    EXPECT_EQ(Exit_Status(limited), 1);
+    EXPECT_NE(limited.errors.find(std::string("cannot write '") + path + "': File too large"),
+              std::string::npos)
+        << limited.errors;
+    const Mwc_Run script = run("ulimit -f 0; \"$0\" --reach door --script \"$1\"");
+    EXPECT_EQ(Exit_Status(script), 1);
+    EXPECT_NE(script.errors.find("File too large"), std::string::npos) << script.errors;
+    EXPECT_EQ(Read_File(path), "old");
+    // A file written keeps its mode; a link is followed, not replaced.
+    const std::string link = std::string(path) + ".link";
+    ASSERT_EQ(chmod(path, 0640), 0);
+    ASSERT_EQ(symlink(path, link.c_str()), 0);
+    EXPECT_EQ(Exit_Status(run("\"$0\" --reach door --script \"$1.link\"")), 0);
+    EXPECT_EQ(Read_File(path), "f");
+    struct stat status {
+    };
+    ASSERT_EQ(stat(path, &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640U);
+    ASSERT_EQ(lstat(link.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    unlink(link.c_str());
+    unlink(copy.c_str());
+    unlink(path);
 }
 
 TEST(Check, ACoverAndATourOfTheDiagramReplayAsMwcReplayRunsThem)
@@ -686,6 +816,20 @@ TEST(Check, ACoverAndATourOfTheDiagramReplayAsMwcReplayRunsThem)
         << covered.output;
     EXPECT_EQ(covered.output.find("\"taken\":0"), std::string::npos);
     unlink(path);
+
+    // A file's name that is no UTF-8 is written so that JSON readers take it.
+    const std::string odd = std::string(path) + "\xff\x1b";
+    std::ofstream(odd, std::ios::binary) << "ca.b.e";
+    const Mwc_Run named = Run_Tool(MWC_CHECK_PATH, {"--cover", odd, "--json"});
+    EXPECT_EQ(Exit_Status(named), 1);
+    EXPECT_NE(named.output.find("\"file\":\"" + std::string(path) + "\\\\xFF\\u001b\""),
+              std::string::npos)
+        << named.output;
+    const Mwc_Run named_text = Run_Tool(MWC_CHECK_PATH, {"--cover", odd});
+    EXPECT_NE(named_text.output.find("cover " + std::string(path) + "\\xFF\\x1B\n"),
+              std::string::npos)
+        << named_text.output;
+    unlink(odd.c_str());
 
     const Mwc_Run missing = Run_Tool(MWC_CHECK_PATH, {"--cover", "/nonexistent/script"});
     EXPECT_EQ(Exit_Status(missing), 1);

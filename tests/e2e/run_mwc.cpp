@@ -464,6 +464,8 @@ Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::strin
         dup2(input_fd >= 0 ? input_fd : in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         if (!command.empty()) {
+            const rlimit cpu{CPU_LIMIT_S, CPU_LIMIT_S};
+            setrlimit(RLIMIT_CPU, &cpu);
             Default_Sigpipe();
             dup2(errors[1], STDERR_FILENO);
             execv(argv[0], argv.data());

@@ -74,6 +74,12 @@ Mwc_Run Run_Into_Closed_Pipe(double limit_s);
 Mwc_Run Run_On_Pipes(std::string_view script, double limit_s, int signal = 0);
 
 // Same, for another program: `command` is its path and arguments. An
-// `input_fd` of 0 or more is its standard input instead of the script.
+// `input_fd` of 0 or more is its standard input instead of the script. The
+// program may take at most CPU_LIMIT_S seconds of CPU time: a search or a
+// loop that never ends is killed by that, however busy the machine is, so
+// a tool's run needs no wall-clock limit (NO_WALL_CLOCK_S); CTest's TIMEOUT
+// is the last resort.
+constexpr int CPU_LIMIT_S = 300;
+constexpr double NO_WALL_CLOCK_S = 24.0 * 60 * 60;
 Mwc_Run Run_Command_On_Pipes(const std::vector<std::string>& command, std::string_view script,
                              double limit_s, int signal = 0, int input_fd = -1);

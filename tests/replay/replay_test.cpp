@@ -18,13 +18,13 @@
 namespace
 {
 
-constexpr double LIMIT_S = 60.0;
+constexpr double LIMIT_S = 60.0;                  // for mwc, which sleeps between ticks
 constexpr std::size_t LONG_SCRIPT_SIZE = 1 << 20; // many reads of the replay's buffer
 
 Mwc_Run Replay(std::vector<std::string> arguments, std::string_view script = "")
 {
     arguments.insert(arguments.begin(), MWC_REPLAY_PATH);
-    return Run_Command_On_Pipes(arguments, script, LIMIT_S);
+    return Run_Command_On_Pipes(arguments, script, NO_WALL_CLOCK_S);
 }
 
 int Exit_Status(const Mwc_Run& run)
@@ -117,7 +117,8 @@ TEST(Replay, AReadErrorPartWayEndsTheReplayAtOnce)
     ASSERT_EQ(write(ends[0], "x", 1), 1);
     ASSERT_EQ(write(ends[1], "axe", 3), 3);
     close(ends[1]);
-    const Mwc_Run run = Run_Command_On_Pipes({MWC_REPLAY_PATH, "--trace"}, "", LIMIT_S, 0, ends[0]);
+    const Mwc_Run run =
+        Run_Command_On_Pipes({MWC_REPLAY_PATH, "--trace"}, "", NO_WALL_CLOCK_S, 0, ends[0]);
     close(ends[0]);
     EXPECT_EQ(Exit_Status(run), 1);
     EXPECT_EQ(Field(run.output, "tick"), (std::vector<std::string>{"1", "2", "3"}))
@@ -190,7 +191,7 @@ TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
         std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full",
                                             MWC_REPLAY_PATH};
         command.insert(command.end(), arguments.begin(), arguments.end());
-        const Mwc_Run run = Run_Command_On_Pipes(command, "axe", LIMIT_S);
+        const Mwc_Run run = Run_Command_On_Pipes(command, "axe", NO_WALL_CLOCK_S);
         const std::string name = arguments.empty() ? "frames" : arguments.front();
         EXPECT_EQ(Exit_Status(run), 1) << name;
         EXPECT_NE(run.errors.find("mwc-replay: cannot write"), std::string::npos)
@@ -209,7 +210,7 @@ TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
     const Mwc_Run cut = Run_Command_On_Pipes(
         {"/bin/sh", "-c", "trap '' XFSZ; exec prlimit --fsize=\"$1\" \"$0\" > \"$2\"",
          MWC_REPLAY_PATH, std::to_string(fits), frames},
-        "f", LIMIT_S);
+        "f", NO_WALL_CLOCK_S);
     EXPECT_EQ(Exit_Status(cut), 1) << "the reset is lost";
     EXPECT_NE(cut.errors.find("mwc-replay: cannot write the frames: File too large"),
               std::string::npos)
@@ -227,8 +228,9 @@ TEST(Replay, AFullDeviceIsAnErrorForEveryOutput)
     const std::string idle(LONG_SCRIPT_SIZE, '.');
     ASSERT_EQ(write(script, idle.data(), idle.size()), static_cast<ssize_t>(idle.size()));
     ASSERT_EQ(lseek(script, 0, SEEK_SET), 0);
-    const Mwc_Run run = Run_Command_On_Pipes(
-        {"/bin/sh", "-c", "exec \"$0\" > /dev/full", MWC_REPLAY_PATH}, "", LIMIT_S, 0, script);
+    const Mwc_Run run =
+        Run_Command_On_Pipes({"/bin/sh", "-c", "exec \"$0\" > /dev/full", MWC_REPLAY_PATH}, "",
+                             NO_WALL_CLOCK_S, 0, script);
     EXPECT_EQ(Exit_Status(run), 1);
     EXPECT_LT(lseek(script, 0, SEEK_CUR), static_cast<off_t>(LONG_SCRIPT_SIZE / 4))
         << "the replay ran on after its output failed";

@@ -339,7 +339,10 @@ class Page(unittest.TestCase):
         self.browser.find_element(By.CSS_SELECTOR, f"#question-form option[value='{form}']").click()
         field = self.browser.find_element(By.ID, "question")
         field.clear()
-        field.send_keys(question)
+        if question.isprintable():
+            field.send_keys(question)
+        else:  # a control character is a key of its own to WebDriver
+            self.browser.execute_script("arguments[0].value = arguments[1]", field, question)
         self.click("ask")
         WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("answer") != "")
         return self.browser.find_element(By.ID, "answer").get_attribute("textContent")
@@ -347,10 +350,14 @@ class Page(unittest.TestCase):
     def test_QuestionsAnsweredInThePageAsMwcCheckAnswers(self):
         for form, question, stream in (("reach", "state = Finished", "stdout"),
                                        ("leads-to", "start --> buzzer", "stdout"),
-                                       ("always", "dor and start", "stderr")):
+                                       ("always", "dor and start", "stderr"),
+                                       ("always", "door \x1b]0;title\x07", "stderr")):
             native = subprocess.run([CHECK, f"--{form}", question], capture_output=True,
                                     text=True)
             self.assertEqual(self.ask(form, question), getattr(native, stream), question)
+        self.assertNotIn("\x1b", self.ask("always", "door \x1b]0;title\x07"))
+        # A NUL would cut the question short, and the rest go unasked.
+        self.assertIn("NUL", self.ask("always", "door\x00 and not door"))
         # The ticks went on meanwhile; the reach's evidence plays from
         # start-up, and pauses where it ends.
         self.ask("reach", "state = Finished")
