@@ -18,6 +18,7 @@
 #include "console/keyboard.h"
 #include "replay/command_line.h"
 #include "replay/replay.h"
+#include "replay/shown.h"
 #include "replay/trace.h"
 #include "replay/vcd.h"
 
@@ -123,7 +124,7 @@ int Cannot_Read()
         std::fprintf(stderr, "%s: cannot read standard input: %s\n", PROGRAM,
                      std::strerror(script.error));
     } else {
-        std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, script.name,
+        std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, Shown(script.name).c_str(),
                      std::strerror(script.error));
     }
     return EXIT_FAILURE;
@@ -172,7 +173,7 @@ int Parse_Command_Line(int argc, char** argv, Output& output)
         return Bad_Usage(PROGRAM, USAGE);
     }
     if (argc - optind > 1) {
-        std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, argv[optind + 1]);
+        std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, Shown(argv[optind + 1]).c_str());
         return Bad_Usage(PROGRAM, USAGE);
     }
     output = trace ? Output::TRACE : vcd ? Output::VCD : Output::FRAMES;

@@ -161,6 +161,7 @@ TEST(Replay, ErrorsAndUsage)
         {{"/no/such/script"}, 1, false, "cannot read '/no/such/script': No such file"},
         {{"/"}, 1, false, "cannot read '/': Is a directory"},
         {{""}, 1, false, "cannot read '': No such file"},
+        {{"/no/\x1b]0;title\x07"}, 1, false, "cannot read '/no/\\x1B]0;title\\x07'"},
         {{"--bogus"}, 2, false, "Usage: mwc-replay [--trace | --vcd] [SCRIPT]"},
         {{"one", "two"}, 2, false, "extra operand 'two'"},
         {{"--trace", "--vcd"}, 2, false, "--trace or --vcd, not both"},
