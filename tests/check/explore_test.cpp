@@ -13,6 +13,7 @@
 #include "check/explore.h"
 #include "check/guards.h"
 #include "check/report.h"
+#include "plain_configuration.h"
 
 namespace
 {
@@ -63,18 +64,13 @@ struct Slow_Result {
 // field: no hash, no shared equality, nothing clever.
 Slow_Result Slow_Explore()
 {
-    const auto parts = [](const Oven_Configuration& c) {
-        return std::tuple(c.record.Time, c.record.Set_Temp, c.record.Cur_Temp, c.record.Mode,
-                          c.record.Time_Mode, c.record.Start, c.controller.state,
-                          c.controller.TimeCount, c.controller.TempCount, c.counters.time_tick,
-                          c.counters.temp_tick, c.light.state, c.light.enable, c.door);
-    };
     constexpr std::size_t NONE = std::numeric_limits<std::size_t>::max();
     Slow_Result result;
     std::vector<Oven_Configuration> queue{Save_Configuration()};
     std::vector<std::size_t> depth{0};
     std::vector<std::size_t> idle_next{NONE};
-    std::map<decltype(parts(queue[0])), std::size_t> seen{{parts(queue[0]), 0}};
+    std::map<decltype(Configuration_Parts(queue[0])), std::size_t> seen{
+        {Configuration_Parts(queue[0]), 0}};
     for (std::size_t at = 0; at < queue.size(); ++at) {
         for (const signed char key : INPUTS) {
             Restore_Configuration(queue[at]);
@@ -85,7 +81,8 @@ Slow_Result Slow_Explore()
             if (key == 'q') {
                 continue;
             }
-            const auto [found, added] = seen.emplace(parts(Save_Configuration()), queue.size());
+            const auto [found, added] =
+                seen.emplace(Configuration_Parts(Save_Configuration()), queue.size());
             if (added) {
                 queue.push_back(Save_Configuration());
                 depth.push_back(depth[at] + 1);

@@ -351,6 +351,8 @@ class Page(unittest.TestCase):
         for form, question, stream in (("reach", "state = Finished", "stdout"),
                                        ("leads-to", "start --> buzzer", "stdout"),
                                        ("always", "dor and start", "stderr"),
+                                       ("reach", "before.state = state and state = Time_Cooking",
+                                        "stdout"),
                                        ("always", "door \x1b]0;title\x07", "stderr")):
             native = subprocess.run([CHECK, f"--{form}", question], capture_output=True,
                                     text=True)

@@ -1,0 +1,491 @@
+// The labelling of formulas over time, and the forms of question, against a
+// slow and plain labeller written without the engine: each operator's
+// definition applied again and again over the explored graph's transitions
+// until nothing changes. Its atoms are the conditions' own evaluation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "check/ctl.h"
+#include "check/explore.h"
+#include "check/forms.h"
+
+namespace
+{
+
+using enum Expression::Kind;
+using Marks = std::vector<char>;
+
+// The tick draws every frame on standard output: nowhere, while `run` runs.
+template <class Run> auto Without_Frames(Run run)
+{
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    dup2(nowhere, STDOUT_FILENO);
+    close(nowhere);
+    auto result = run();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    return result;
+}
+
+// Where a script can stand: the line of each transition (c, input) at
+// c * STEP_INPUTS + input, then tick 0, the oven at start-up, which is its
+// own line before. After a position come the transitions of the
+// configuration it leaves the oven in, on the inputs of an operator.
+struct Plain_Graph {
+    const Exploration& x;
+    std::size_t edges = x.next.size(); // and tick 0's position
+
+    const Trace_Line& Line(std::size_t p) const
+    {
+        return p == edges ? x.start_line : x.lines[x.line_of[p]];
+    }
+    const Trace_Line& Before(std::size_t p) const
+    {
+        return p == edges ? x.start_line : x.before_lines[x.before_of[p / STEP_INPUTS]];
+    }
+    std::size_t Next(std::size_t p, int input) const
+    {
+        const std::size_t c = p == edges ? 0 : x.next[p];
+        return c * STEP_INPUTS + static_cast<std::size_t>(input);
+    }
+};
+
+bool On(unsigned keys, int input)
+{
+    return (keys >> input & 1U) != 0;
+}
+
+bool Temporal_Below(const Expression& f, int n)
+{
+    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
+    return Is_Temporal(node.kind) || (node.left >= 0 && Temporal_Below(f, node.left)) ||
+           (node.right >= 0 && Temporal_Below(f, node.right));
+}
+
+int First_Node(const Expression& f, int n)
+{
+    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
+    int first = n;
+    first = node.left >= 0 ? std::min(first, First_Node(f, node.left)) : first;
+    return node.right >= 0 ? std::min(first, First_Node(f, node.right)) : first;
+}
+
+// `marks` again and again, each position from the last to the first, by
+// `step`, until a whole pass changes nothing.
+template <class Step> void Until_Nothing_Changes(Marks& marks, Step step)
+{
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (std::size_t p = marks.size(); p-- > 0;) {
+            const char now = step(p) ? 1 : 0;
+            changed = changed || now != marks[p];
+            marks[p] = now;
+        }
+    }
+}
+
+// Node `n`, its operands' marks known.
+Marks Plain_Node(const Plain_Graph& g, const Expression& f, int n, const std::vector<Marks>& known)
+{
+    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
+    Marks marks(g.edges + 1);
+    if (!Temporal_Below(f, n)) {
+        const int first = First_Node(f, n);
+        for (std::size_t p = 0; p < marks.size(); ++p) {
+            marks[p] = Evaluate_Part(f, first, n, g.Line(p), g.Before(p)) ? 1 : 0;
+        }
+        return marks;
+    }
+    const Marks& l = known[static_cast<std::size_t>(node.left)];
+    const Marks& r = known[static_cast<std::size_t>(std::max(node.right, node.left))];
+    const auto keys = static_cast<unsigned>(node.value);
+    const auto some = [&](std::size_t p, const Marks& z) {
+        bool any = false;
+        for (int i = 0; i < STEP_INPUTS; ++i) {
+            any = any || (On(keys, i) && z[g.Next(p, i)] != 0);
+        }
+        return any;
+    };
+    const auto every = [&](std::size_t p, const Marks& z) {
+        bool all = true;
+        for (int i = 0; i < STEP_INPUTS; ++i) {
+            all = all && (!On(keys, i) || z[g.Next(p, i)] != 0);
+        }
+        return all;
+    };
+    // Least fixed points start from their base, greatest from their operand.
+    marks = node.kind == EU || node.kind == AU ? r : l;
+    switch (node.kind) {
+    case NOT:
+        std::transform(l.begin(), l.end(), marks.begin(), [](char v) { return v == 0; });
+        break;
+    case AND:
+    case OR:
+    case IMPLIES:
+        for (std::size_t p = 0; p < marks.size(); ++p) {
+            const bool a = l[p] != 0;
+            const bool b = r[p] != 0;
+            marks[p] = (node.kind == AND ? a && b : node.kind == OR ? a || b : !a || b) ? 1 : 0;
+        }
+        break;
+    case EX:
+    case AX:
+        for (std::size_t p = 0; p < marks.size(); ++p) {
+            marks[p] = (node.kind == EX ? some(p, l) : every(p, l)) ? 1 : 0;
+        }
+        break;
+    case EF:
+        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 || some(p, marks); });
+        break;
+    case AF:
+        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 || every(p, marks); });
+        break;
+    case EG:
+        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 && some(p, marks); });
+        break;
+    case AG:
+        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 && every(p, marks); });
+        break;
+    case EU:
+        Until_Nothing_Changes(
+            marks, [&](std::size_t p) { return r[p] != 0 || (l[p] != 0 && some(p, marks)); });
+        break;
+    case AU:
+        Until_Nothing_Changes(
+            marks, [&](std::size_t p) { return r[p] != 0 || (l[p] != 0 && every(p, marks)); });
+        break;
+    default:
+        ADD_FAILURE() << "a node of kind " << node.kind << " over temporal operators";
+    }
+    return marks;
+}
+
+// Every node's marks; operands come before the nodes that use them.
+std::vector<Marks> Plain_Label(const Plain_Graph& g, const Expression& f)
+{
+    std::vector<Marks> known;
+    for (std::size_t n = 0; n < f.nodes.size(); ++n) {
+        known.push_back(Plain_Node(g, f, static_cast<int>(n), known));
+    }
+    return known;
+}
+
+// The exploration every formula here is judged on, with its lines before
+// each tick.
+const Exploration& Explored()
+{
+    static const Exploration exploration = Without_Frames(
+        [] { return Explore({}, DEFAULT_MAX_CONFIGURATIONS, Guard_Data::BEFORE_LINES); });
+    return exploration;
+}
+
+// A formula as --ctl parses it, each temporal operator on `keys`.
+Expression Formula(const std::string& text, unsigned keys = ALL_STEP_INPUTS)
+{
+    Expression formula;
+    Expression_Error error;
+    EXPECT_TRUE(Parse_Formula(text, formula, error)) << text << ": " << error.message;
+    for (Expression::Node& node : formula.nodes) {
+        node.value = Is_Temporal(node.kind) ? keys : node.value;
+    }
+    return formula;
+}
+
+// The positions from tick 0 that `script` takes, each input one of `keys`.
+std::vector<std::size_t> Walk(const Plain_Graph& g, const std::string& script, unsigned keys)
+{
+    std::vector<std::size_t> path{g.edges};
+    for (const char byte : script) {
+        int input = 0;
+        while (input < STEP_INPUTS && Script_Byte(input) != byte) {
+            ++input;
+        }
+        EXPECT_TRUE(input < STEP_INPUTS && On(keys, input)) << "'" << byte << "' in " << script;
+        if (input == STEP_INPUTS) {
+            break;
+        }
+        path.push_back(g.Next(path.back(), input));
+    }
+    return path;
+}
+
+// The fewest ticks from tick 0 to a position that `target` gives, over
+// positions that `through` gives; -1 for none. Breadth first over positions.
+template <class Through, class Target>
+long Fewest_Ticks(const Plain_Graph& g, unsigned keys, Through through, Target target)
+{
+    std::vector<long> ticks(g.edges + 1, -1);
+    std::vector<std::size_t> queue{g.edges};
+    ticks[g.edges] = 0;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        const std::size_t p = queue[i];
+        if (target(p)) {
+            return ticks[p];
+        }
+        for (int input = 0; input < STEP_INPUTS && through(p); ++input) {
+            const std::size_t q = g.Next(p, input);
+            if (On(keys, input) && ticks[q] < 0) {
+                ticks[q] = ticks[p] + 1;
+                queue.push_back(q);
+            }
+        }
+    }
+    return -1;
+}
+
+// The evidence that the formula's outermost operator under its nots gets:
+// one exactly when it is an E that holds or an A that fails; a script as
+// short as any, or a lasso, that shows it on the plain marks.
+void Check_Evidence(const Plain_Graph& g, const Expression& f, const std::vector<Marks>& plain,
+                    const std::string& name)
+{
+    int n = f.root;
+    while (f.nodes[static_cast<std::size_t>(n)].kind == NOT) {
+        n = f.nodes[static_cast<std::size_t>(n)].left;
+    }
+    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
+    const Ctl_Answer answer = Judge_Formula(g.x, f);
+    const bool exists = node.kind == EX || node.kind == EF || node.kind == EG || node.kind == EU;
+    const bool shown =
+        Is_Temporal(node.kind) && plain[static_cast<std::size_t>(n)][g.edges] == exists;
+    ASSERT_EQ(answer.evidence.size(), shown ? 1U : 0U) << name;
+    if (!shown) {
+        return;
+    }
+    const Ctl_Evidence& evidence = answer.evidence[0];
+    const auto keys = static_cast<unsigned>(node.value);
+    const Marks& l = plain[static_cast<std::size_t>(node.left)];
+    const Marks& r = plain[static_cast<std::size_t>(std::max(node.left, node.right))];
+    const char want = exists ? 1 : 0; // the operand shown to hold, or to fail
+    const std::vector<std::size_t> path = Walk(g, evidence.script + evidence.loop, keys);
+    const auto all = [](std::size_t) { return true; };
+    const auto is = [](const Marks& marks, char value) {
+        return [&marks, value](std::size_t p) { return marks[p] == value; };
+    };
+    const auto neither = [&](std::size_t p) { return l[p] == 0 && r[p] == 0; };
+    if (evidence.lasso) {
+        // Round and round: the operand (EG f, AF not f) or not g (A[ U ]) all along.
+        const Marks& along = node.kind == AU ? r : l;
+        const char value = node.kind == AU ? 0 : want;
+        EXPECT_TRUE(node.kind == EG || node.kind == AF || node.kind == AU) << name;
+        EXPECT_FALSE(evidence.loop.empty()) << name;
+        EXPECT_TRUE(std::all_of(path.begin(), path.end(), is(along, value))) << name;
+        const auto after = [&g](std::size_t p) { return p == g.edges ? 0 : g.x.next[p]; };
+        EXPECT_EQ(after(path[evidence.script.size()]), after(path.back())) << name << ": a loop";
+        return;
+    }
+    long fewest = -1;
+    switch (node.kind) {
+    case EX:
+    case AX:
+        fewest = 1;
+        EXPECT_EQ(l[path.back()], want) << name;
+        break;
+    case EF:
+    case AG:
+        fewest = Fewest_Ticks(g, keys, all, is(l, want));
+        EXPECT_EQ(l[path.back()], want) << name;
+        break;
+    case EU:
+        fewest = Fewest_Ticks(g, keys, is(l, 1), is(r, 1));
+        EXPECT_EQ(r[path.back()], 1) << name;
+        break;
+    case AU:
+        fewest = Fewest_Ticks(g, keys, is(r, 0), neither);
+        EXPECT_TRUE(neither(path.back())) << name;
+        break;
+    default:
+        ADD_FAILURE() << name << ": a script where a lasso was due";
+    }
+    EXPECT_EQ(static_cast<long>(evidence.script.size()), fewest) << name << ": the shortest";
+    if (node.kind == EU || node.kind == AU) {
+        const auto before_last = [&](std::size_t p) {
+            return node.kind == EU ? l[p] != 0 : r[p] == 0;
+        };
+        EXPECT_TRUE(std::all_of(path.begin(), path.end() - 1, before_last)) << name;
+    }
+}
+
+// The keys of a --keys set such as ".ae".
+unsigned Keys(std::string_view set)
+{
+    unsigned keys = 0;
+    for (int input = 0; input < STEP_INPUTS; ++input) {
+        keys |= set.find(Script_Byte(input)) != std::string_view::npos ? 1U << input : 0U;
+    }
+    return keys;
+}
+
+} // namespace
+
+TEST(Ctl, EveryNodeIsLabelledAsTheOperatorsDefinitionsIteratedSay)
+{
+    const Plain_Graph g{Explored()};
+    const struct {
+        const char* formula;
+        const char* keys;
+    } cases[] = {
+        {"EF state = Finished", ".abcdef"},
+        {"AG not buzzer", ".abcdef"},
+        {"AG (start implies not door)", ".abcdef"},
+        {"EX door", ".abcdef"},
+        {"AX door", ".abcdef"},
+        {"AX not door", "."},
+        {"EG not start", ".abcdef"},
+        {"AF buzzer", ".abcdef"},
+        {"AF buzzer", ".e"},
+        {"AG (start implies AF not start)", ".abcdef"},
+        {"AG (start implies AF not start)", "ae"},
+        {"A[ not start U door ]", ".abcdef"},
+        {"A[ time < 600 U start ]", "ab"},
+        {"E[ not door U state = Temp_Cooking ]", ".abcdef"},
+        {"E[ not door U state = Temp_Cooking ]", ".ace"},
+        {"not AG not (before.state = Wait_Input and state = Starting)", ".abcdef"},
+        {"AG (before.start = start or before.state != state)", ".abcdef"},
+        // Start-up is its own line before: these hold, or fail, at tick 0.
+        {"before.time_mode and before.state = Wait_Input", ".abcdef"},
+        {"EX (before.cur_temp = 20 and before.time = 0)", "."},
+        {"AG EF state = Wait_Input", ".abcdef"},
+        {"EF AG state = Wait_Input", "."},
+        {"AG (buzzer implies AX (state = Wait_Input and not start))", ".abcdef"},
+        {"EG (time > 0 implies EX time = 0)", ".a"},
+        {"A[ EF door U AX start ]", ".abcdef"},
+        {"not not AG not buzzer", ".abcdef"},
+        {"AF AG not start", "f"},
+        {"EF (door and EX EX EX door)", ".f"},
+    };
+    std::size_t held = 0;
+    for (const auto& row : cases) {
+        const std::string name = std::string(row.formula) + " on " + row.keys;
+        const Expression formula = Formula(row.formula, Keys(row.keys));
+        std::vector<int> nodes(formula.nodes.size());
+        for (std::size_t n = 0; n < nodes.size(); ++n) {
+            nodes[n] = static_cast<int>(n);
+        }
+        const std::vector<Labels> fast = Label(g.x, formula, nodes);
+        const std::vector<Marks> plain = Plain_Label(g, formula);
+        for (std::size_t n = 0; n < plain.size(); ++n) {
+            const auto [fast_at, plain_at] =
+                std::mismatch(fast[n].begin(), fast[n].end(), plain[n].begin());
+            EXPECT_TRUE(plain_at == plain[n].end())
+                << name << ", node " << n << ": position " << (plain_at - plain[n].begin())
+                << " of " << plain[n].size() << " (tick 0 is the last)";
+        }
+        const bool holds = plain[static_cast<std::size_t>(formula.root)][g.edges] != 0;
+        EXPECT_EQ(Judge_Formula(g.x, formula).holds, holds) << name;
+        Check_Evidence(g, formula, plain, name);
+        held += holds ? 1 : 0;
+    }
+    EXPECT_GT(held, 3U) << "some hold";
+    EXPECT_LT(held, std::size(cases) - 3) << "and some fail";
+}
+
+TEST(Ctl, EachFormOfQuestionIsThePlainLabellersFormula)
+{
+    const std::vector<std::string> conditions = {
+        "buzzer",
+        "not buzzer",
+        "state = Wait_Input",
+        "not start",
+        "time < 600",
+        "door",
+        "before.state = Wait_Input and state = Starting",
+        "before.start = start",
+        "before.time_mode",
+        // Its line is met first from Starting, and a tick later from itself.
+        "before.state = state and state = Time_Cooking",
+    };
+    // Over time, on never-ending scripts: the formula at tick 0, every
+    // operator on the keys but a leads-to's AX AG, which come before P.
+    const struct {
+        Query query;
+        const char* formula; // with P for the condition
+    } over_time[] = {
+        {Query::INEVITABLE, "AX AF (P)"},
+        {Query::FOREVER, "EX EG (P)"},
+        {Query::LEADS_TO, "AX AG (start implies AF (P))"},
+    };
+    std::vector<Question> questions;
+    std::vector<Property> properties;
+    for (const std::string& condition : conditions) {
+        for (const Query query : {Query::ALWAYS, Query::REACH}) {
+            questions.push_back({query, condition});
+            ASSERT_TRUE(Parse_Question(stderr, questions.back(), ALL_STEP_INPUTS));
+            Add_Property(questions.back(), properties);
+        }
+    }
+    const Exploration exploration = Without_Frames(
+        [&] { return Explore(properties, DEFAULT_MAX_CONFIGURATIONS, Guard_Data::BEFORE_LINES); });
+    const Plain_Graph g{exploration};
+    // Always and reach see every line, q's too, but not tick 0's; the
+    // evidence is a shortest script to one that breaks or meets it.
+    std::vector<long> depth(exploration.parent.size(), -1);
+    std::vector<std::uint32_t> queue{0};
+    depth[0] = 0;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        for (int input = 0; input < STEP_INPUTS; ++input) {
+            const std::uint32_t to = exploration.next[Edge(queue[i], input)];
+            if (depth[to] < 0) {
+                depth[to] = depth[queue[i]] + 1;
+                queue.push_back(to);
+            }
+        }
+    }
+    std::size_t good = 0;
+    for (const Question& question : questions) {
+        const bool always = question.query == Query::ALWAYS;
+        const Expression& condition = properties[question.property].expression;
+        long fewest = -1;
+        for (const std::uint32_t c : queue) {
+            for (int input = 0; input < INPUT_COUNT && fewest < 0; ++input) {
+                const std::size_t line = input < STEP_INPUTS ? exploration.line_of[Edge(c, input)]
+                                                             : exploration.quit_line_of[c];
+                const bool holds = Evaluate(condition, exploration.lines[line],
+                                            exploration.before_lines[exploration.before_of[c]]);
+                fewest = holds != always ? depth[c] + 1 : -1;
+            }
+            if (fewest >= 0) {
+                break;
+            }
+        }
+        const Verdict verdict = Form_Of(question.query).judge(question, exploration);
+        EXPECT_EQ(verdict.good, always == (fewest < 0)) << question.condition;
+        const long shown =
+            verdict.evidence.empty() ? -1 : static_cast<long>(verdict.evidence[0].script.size());
+        EXPECT_EQ(shown, fewest) << question.condition;
+        good += verdict.good ? 1 : 0;
+    }
+    for (const char* keys : {".abcdef", ".e", "af"}) {
+        for (const auto& form : over_time) {
+            for (const std::string& condition : conditions) {
+                const bool leads_to = form.query == Query::LEADS_TO;
+                Question question{form.query, leads_to ? "start --> " + condition : condition};
+                ASSERT_TRUE(Parse_Question(stderr, question, Keys(keys)));
+                std::string text = form.formula;
+                text.replace(text.find('P'), 1, condition);
+                Expression formula = Formula(text, Keys(keys));
+                for (Expression::Node& node : formula.nodes) {
+                    node.value = leads_to && node.kind != AF && Is_Temporal(node.kind)
+                                     ? ALL_STEP_INPUTS
+                                     : node.value;
+                }
+                const bool holds =
+                    Plain_Label(g, formula)[static_cast<std::size_t>(formula.root)][g.edges] != 0;
+                const Verdict verdict = Form_Of(question.query).judge(question, exploration);
+                EXPECT_EQ(verdict.good, holds) << keys << ": " << text;
+                good += verdict.good ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(good, 10U) << "some hold";
+    EXPECT_LT(good, questions.size() + 3 * 3 * conditions.size() - 10) << "and some fail";
+}
