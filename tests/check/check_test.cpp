@@ -298,6 +298,47 @@ TEST(Check, UsageAndExitStatuses)
         << full.errors;
 }
 
+TEST(Check, EachFormAnswersInItsOwnWordsAndRoles)
+{
+    const struct {
+        std::vector<std::string> question;
+        const char* words; // the answer's line after the question's
+        const char* role;  // of its first evidence, in the JSON
+    } cases[] = {
+        {{"--always", "time < 600"}, "  fails after 39 ticks: b . b", "counterexample"},
+        {{"--reach", "door"}, "  met after 1 tick: f\n", "witness"},
+        {{"--inevitable", "buzzer"},
+         "  fails: no line satisfies it, round and round: (.)\n",
+         "counterexample"},
+        {{"--forever", "not start"},
+         "  met: every line satisfies it, round and round: (.)\n",
+         "witness"},
+        {{"--leads-to", "start --> not start"}, "  holds fewest 1 tick, from the P line", "fewest"},
+        {{"--ctl", "AF buzzer"},
+         "  fails: a counterexample to AF, round and round: (.)\n",
+         "counterexample"},
+    };
+    for (const auto& row : cases) {
+        const std::string text = Run_Tool(MWC_CHECK_PATH, row.question).output;
+        EXPECT_NE(text.find(row.words), std::string::npos) << text;
+        std::vector<std::string> json = row.question;
+        json.emplace_back("--json");
+        const std::string line = Run_Tool(MWC_CHECK_PATH, json).output;
+        EXPECT_NE(line.find(std::string("\"evidence\":[{\"role\":\"") + row.role + "\""),
+                  std::string::npos)
+            << line;
+    }
+    // The help lists the questions over time under their own heading.
+    const std::string help = Run_Tool(MWC_CHECK_PATH, {"--help"}).output;
+    const std::size_t over_time = help.find("\nOver time");
+    for (const char* option :
+         {"--always", "--reach", "--inevitable", "--forever", "--leads-to", "--ctl"}) {
+        const bool later =
+            std::string_view(option) != "--always" && std::string_view(option) != "--reach";
+        EXPECT_EQ(help.find(std::string("\n      ") + option + " ") > over_time, later) << option;
+    }
+}
+
 TEST(Check, TheReadmesFiguresAreTheReports)
 {
     const auto number = [](std::string digits) {

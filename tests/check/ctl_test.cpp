@@ -46,11 +46,17 @@ struct Plain_Graph {
 
     const Trace_Line& Line(std::size_t p) const
     {
-        return p == edges ? x.start_line : x.lines[x.line_of[p]];
+        if (p == edges) {
+            return x.start_line;
+        }
+        return x.lines[x.line_of[p]];
     }
     const Trace_Line& Before(std::size_t p) const
     {
-        return p == edges ? x.start_line : x.before_lines[x.before_of[p / STEP_INPUTS]];
+        if (p == edges) {
+            return x.start_line;
+        }
+        return x.before_lines[x.before_of[p / STEP_INPUTS]];
     }
     std::size_t Next(std::size_t p, int input) const
     {
@@ -275,7 +281,7 @@ void Check_Evidence(const Plain_Graph& g, const Expression& f, const std::vector
     if (evidence.lasso) {
         // Round and round: the operand (EG f, AF not f) or not g (A[ U ]) all along.
         const Marks& along = node.kind == AU ? r : l;
-        const char value = node.kind == AU ? 0 : want;
+        const char value = node.kind == AU ? char{0} : want;
         EXPECT_TRUE(node.kind == EG || node.kind == AF || node.kind == AU) << name;
         EXPECT_FALSE(evidence.loop.empty()) << name;
         EXPECT_TRUE(std::all_of(path.begin(), path.end(), is(along, value))) << name;
@@ -487,5 +493,7 @@ TEST(Ctl, EachFormOfQuestionIsThePlainLabellersFormula)
         }
     }
     EXPECT_GT(good, 10U) << "some hold";
-    EXPECT_LT(good, questions.size() + 3 * 3 * conditions.size() - 10) << "and some fail";
+    const std::size_t asked =
+        questions.size() + std::size_t{3} * std::size(over_time) * conditions.size();
+    EXPECT_LT(good, asked - 10) << "and some fail";
 }

@@ -47,7 +47,7 @@ int main()
                 }
                 to = at->second;
             }
-            double line[TRACE_FIELD_COUNT];
+            double line[TRACE_FIELD_COUNT]{};
             for (std::size_t f = 0; f < TRACE_FIELD_COUNT; ++f) {
                 line[f] = TRACE_FIELDS[f].read(1, record);
             }

@@ -103,7 +103,9 @@ class Stepper
 struct Saved_Layout {
     std::uint32_t configurations = 0;
     std::uint32_t lines = 0;
-    std::size_t next_at = 0, line_of_at = 0, lines_at = 0;
+    std::size_t next_at = 0;
+    std::size_t line_of_at = 0;
+    std::size_t lines_at = 0;
 };
 Saved_Layout Layout_Of(const std::string& saved)
 {
@@ -116,9 +118,12 @@ Saved_Layout Layout_Of(const std::string& saved)
     }
     std::memcpy(&layout.configurations, &saved[last_name + 7], sizeof layout.configurations);
     std::memcpy(&layout.lines, &saved[last_name + 11], sizeof layout.lines);
-    layout.next_at = last_name + 15;
-    layout.line_of_at = layout.next_at + std::size_t{layout.configurations} * QUIT * 4;
-    layout.lines_at = layout.line_of_at + std::size_t{layout.configurations} * (QUIT + 1) * 4;
+    const std::size_t next_at = last_name + 15;
+    const std::size_t line_of_at =
+        next_at + static_cast<std::size_t>(layout.configurations) * QUIT * 4;
+    layout.lines_at = line_of_at + static_cast<std::size_t>(layout.configurations) * (QUIT + 1) * 4;
+    layout.next_at = next_at;
+    layout.line_of_at = line_of_at;
     EXPECT_EQ(layout.lines_at + std::size_t{layout.lines} * FIELDS * sizeof(double) + 8,
               saved.size());
     return layout;
@@ -372,7 +377,7 @@ TEST(Saved, TwoConfigurationsMergedInTheSavedGraphAreTold)
         if (!apart_later) {
             continue;
         }
-        for (std::size_t e = 0; e < std::size_t{layout.configurations} * QUIT; ++e) {
+        for (std::size_t e = 0; e < static_cast<std::size_t>(layout.configurations) * QUIT; ++e) {
             if (Number_At<std::uint32_t>(merged, layout.next_at + e * 4) == c) {
                 std::memcpy(&merged[layout.next_at + e * 4], &first->second, 4);
             }

@@ -2,7 +2,7 @@
 // and as a leads-to, P --> Q. A text that does not parse must say why and
 // point inside the text. One that does must evaluate on any trace line, and
 // must parse again inside "not (...)" to the opposite answer: grouping
-// changes nothing else.
+// changes nothing else. Whatever it is, it is shown safely.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "check/expression.h"
+#include "replay/shown.h"
 
 namespace
 {
@@ -21,11 +22,60 @@ namespace
     std::abort();
 }
 
+// Whether `bytes` at `at` start a well-formed UTF-8 character, by the
+// standard's table of lead and second bytes; its length, or 0.
+std::size_t Character_Length(std::string_view bytes, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+    const unsigned lead = byte(0);
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC2 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
+    if (length == 0 || at + length > bytes.size()) {
+        return 0;
+    }
+    const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    for (std::size_t i = 1; i < length; ++i) {
+        if (byte(i) < (i == 1 ? low : 0x80) || byte(i) > (i == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// The text as messages and JSON show it: well-formed UTF-8, with no
+// control character a terminal acts on in messages, and none raw in JSON.
+void Check_Shown(std::string_view text)
+{
+    const std::string shown = Shown(text);
+    const std::string json = Json_String(text);
+    for (const std::string* out : {&shown, &json}) {
+        for (std::size_t at = 0; at < out->size();) {
+            const std::size_t length = Character_Length(*out, at);
+            const auto lead = static_cast<unsigned char>((*out)[at]);
+            const bool c1 =
+                lead == 0xC2 && length == 2 && static_cast<unsigned char>((*out)[at + 1]) < 0xA0;
+            if (length == 0 || lead < 0x20 || lead == 0x7F || (out == &shown && c1)) {
+                Fail("a shown text with a control byte or a byte that is no UTF-8", text);
+            }
+            at += length;
+        }
+    }
+    if (Shown(shown) != shown) {
+        Fail("a shown text that is shown otherwise again", text);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
+    Check_Shown(text);
     Expression expression;
     Expression_Error error;
     // As a leads-to too: an error inside the text, or two conditions.
