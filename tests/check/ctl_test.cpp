@@ -14,27 +14,13 @@
 #include "check/ctl.h"
 #include "check/explore.h"
 #include "check/forms.h"
+#include "without_frames.h"
 
 namespace
 {
 
 using enum Expression::Kind;
 using Marks = std::vector<char>;
-
-// The tick draws every frame on standard output: nowhere, while `run` runs.
-template <class Run> auto Without_Frames(Run run)
-{
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    dup2(nowhere, STDOUT_FILENO);
-    close(nowhere);
-    auto result = run();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    return result;
-}
 
 // Where a script can stand: the line of each transition (c, input) at
 // c * STEP_INPUTS + input, then tick 0, the oven at start-up, which is its

@@ -14,24 +14,10 @@
 #include "check/guards.h"
 #include "check/report.h"
 #include "plain_configuration.h"
+#include "without_frames.h"
 
 namespace
 {
-
-// The tick draws every frame on standard output: nowhere, while `run` runs.
-template <class Run> auto Without_Frames(Run run)
-{
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    dup2(nowhere, STDOUT_FILENO);
-    close(nowhere);
-    auto result = run();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    return result;
-}
 
 std::vector<Property> Always(const std::vector<std::string>& conditions)
 {

@@ -97,6 +97,41 @@ class Stepper
     std::FILE* from_ = nullptr;
 };
 
+// A file of one test's own, gone when the test ends.
+class Scratch_File
+{
+  public:
+    Scratch_File()
+    {
+        const int fd = mkstemp(path_);
+        EXPECT_GE(fd, 0);
+        close(fd);
+    }
+    ~Scratch_File()
+    {
+        unlink(path_);
+    }
+    Scratch_File(const Scratch_File&) = delete;
+    Scratch_File& operator=(const Scratch_File&) = delete;
+    const char* Path() const
+    {
+        return path_;
+    }
+    void Write(const std::string& bytes) const
+    {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    // The graph that the mwc-check at `check` saves, through this file.
+    std::string Saved_By(const char* check) const
+    {
+        EXPECT_EQ(Exit_Status(Run_Tool(check, {"--save", path_})), 0);
+        return Read_File(path_);
+    }
+
+  private:
+    char path_[sizeof "/tmp/mwc-check-saved-XXXXXX"] = "/tmp/mwc-check-saved-XXXXXX";
+};
+
 // Where a saved file of this build keeps its tables: after the last
 // field's name come the counts, then the transitions, the lines of each
 // input (q's too), and the lines.
@@ -256,13 +291,9 @@ std::string Json_Field(const std::string& json, const std::string& name)
 std::string Compare_As_The_Plain_Search(const char* saved_check, const char* saved_stepper,
                                         const char* verdict)
 {
-    char path[] = "/tmp/mwc-check-compared-XXXXXX";
-    const int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    close(fd);
-    EXPECT_EQ(Exit_Status(Run_Tool(saved_check, {"--save", path})), 0);
-    const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", path, "--json"});
-    unlink(path);
+    const Scratch_File file;
+    file.Saved_By(saved_check);
+    const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", file.Path(), "--json"});
     EXPECT_EQ(Json_Field(compare.output, "verdict"), verdict) << compare.output;
     const std::string script = Json_Field(compare.output, "script");
     Stepper saved(saved_stepper);
@@ -307,12 +338,8 @@ TEST(Saved, AHeatingPeriodChangedPartsWhereTheTemperatureRises)
 
 TEST(Saved, EveryFieldAndQsLineAreCompared)
 {
-    char path[] = "/tmp/mwc-check-crafted-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    ASSERT_EQ(Exit_Status(Run_Tool(MWC_CHECK_PATH, {"--save", path})), 0);
-    const std::string saved = Read_File(path);
+    const Scratch_File file;
+    const std::string saved = file.Saved_By(MWC_CHECK_PATH);
     const Saved_Layout layout = Layout_Of(saved);
     const std::size_t line_of_at = layout.line_of_at;
     const std::size_t lines_at = layout.lines_at;
@@ -335,14 +362,13 @@ TEST(Saved, EveryFieldAndQsLineAreCompared)
     std::memcpy(&quit[line_of_at + (INPUT_KEYS.size() - 1) * 4], &saved[line_of_at + 4], 4);
     for (const auto& [bytes, field, script] :
          {std::tuple(Sealed(buzzer), "buzzer", ""), std::tuple(Sealed(quit), "key", "q")}) {
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-        const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", path, "--json"});
+        file.Write(bytes);
+        const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", file.Path(), "--json"});
         EXPECT_EQ(Json_Field(compare.output, "verdict"), "differs") << field;
         EXPECT_NE(compare.output.find(std::string("\"fields\":[\"") + field), std::string::npos)
             << compare.output;
         EXPECT_TRUE(*script == '\0' || Json_Field(compare.output, "script") == script);
     }
-    unlink(path);
 }
 
 TEST(Saved, TwoConfigurationsMergedInTheSavedGraphAreTold)
@@ -351,12 +377,8 @@ TEST(Saved, TwoConfigurationsMergedInTheSavedGraphAreTold)
     // lines are the same on every input, but not a tick later: every way
     // into the second leads to the first. Pairs of the two builds then
     // share the saved one, and only a search of pairs tells them apart.
-    char path[] = "/tmp/mwc-check-merged-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    ASSERT_EQ(Exit_Status(Run_Tool(MWC_CHECK_PATH, {"--save", path})), 0);
-    std::string merged = Read_File(path);
+    const Scratch_File file;
+    std::string merged = file.Saved_By(MWC_CHECK_PATH);
     const Saved_Layout layout = Layout_Of(merged);
     const auto lines_of = [&](std::uint32_t c) {
         return merged.substr(layout.line_of_at + std::size_t{c} * (QUIT + 1) * 4, (QUIT + 1) * 4);
@@ -386,9 +408,8 @@ TEST(Saved, TwoConfigurationsMergedInTheSavedGraphAreTold)
     }
     ASSERT_EQ(merges, 3U);
     merged = Sealed(merged);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << merged;
-    const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", path, "--json"});
-    unlink(path);
+    file.Write(merged);
+    const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", file.Path(), "--json"});
     File_Stepper saved(merged);
     Stepper now(OVEN_STEPPER_PATH);
     const std::string plain = Plain_Compare(saved, now);
@@ -401,12 +422,8 @@ TEST(Saved, TwoConfigurationsMergedInTheSavedGraphAreTold)
 
 TEST(Saved, AnIndexJustPastItsTableIsRefused)
 {
-    char path[] = "/tmp/mwc-check-indexed-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    ASSERT_EQ(Exit_Status(Run_Tool(MWC_CHECK_PATH, {"--save", path})), 0);
-    const std::string saved = Read_File(path);
+    const Scratch_File file;
+    const std::string saved = file.Saved_By(MWC_CHECK_PATH);
     const Saved_Layout layout = Layout_Of(saved);
     const struct {
         std::size_t at;
@@ -419,12 +436,11 @@ TEST(Saved, AnIndexJustPastItsTableIsRefused)
     for (const auto& row : cases) {
         std::string bytes = saved;
         std::memcpy(&bytes[row.at], &row.index, sizeof row.index);
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << Sealed(bytes);
-        const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", path});
+        file.Write(Sealed(bytes));
+        const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", file.Path()});
         EXPECT_EQ(Exit_Status(compare), 2) << row.message;
         EXPECT_NE(compare.errors.find(std::string("it is damaged: ") + row.message),
                   std::string::npos)
             << compare.errors;
     }
-    unlink(path);
 }
