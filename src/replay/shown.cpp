@@ -60,6 +60,12 @@ Character Character_At(std::string_view bytes, std::size_t at)
     return {};
 }
 
+// A character that a terminal may act on: C0, DEL and C1.
+bool Is_Control(char32_t code)
+{
+    return code < U' ' || (code >= DEL && code <= LAST_C1);
+}
+
 void Append_Hex(std::string& out, std::string_view bytes, const char* format)
 {
     for (const char byte : bytes) {
@@ -78,8 +84,7 @@ std::string Shown(std::string_view bytes)
     for (std::size_t at = 0; at < bytes.size();) {
         const Character character = Character_At(bytes, at);
         const std::size_t size = character.size == 0 ? 1 : character.size;
-        const bool control =
-            character.code < U' ' || (character.code >= DEL && character.code <= LAST_C1);
+        const bool control = Is_Control(character.code);
         if (character.size == 0 || control) {
             Append_Hex(shown, bytes.substr(at, size), "\\x%02X");
         } else {
@@ -112,7 +117,7 @@ std::string Json_String(std::string_view bytes)
         if (character.code == U'"' || character.code == U'\\') {
             json += '\\';
         }
-        if (character.code < U' ') {
+        if (Is_Control(character.code)) {
             char escape[sizeof "\\u0000"];
             std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(character.code));
             json += escape;

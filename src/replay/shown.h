@@ -16,6 +16,6 @@ std::string Shown(std::string_view bytes);
 std::size_t Shown_Columns(std::string_view shown);
 
 // `bytes` as a JSON string, in its double quotes: valid UTF-8 is copied, a
-// control character is \u00NN, and a byte that is no UTF-8 is the text \xNN
-// (a backslash escaped, then xNN).
+// control character (C0, DEL, C1) is \u00NN, and a byte that is no UTF-8 is
+// the text \xNN (a backslash escaped, then xNN).
 std::string Json_String(std::string_view bytes);
