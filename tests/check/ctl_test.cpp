@@ -479,7 +479,6 @@ TEST(Ctl, EachFormOfQuestionIsThePlainLabellersFormula)
         }
     }
     EXPECT_GT(good, 10U) << "some hold";
-    const std::size_t asked =
-        questions.size() + std::size_t{3} * std::size(over_time) * conditions.size();
+    const std::size_t asked = questions.size() + std::size(over_time) * 3U * conditions.size();
     EXPECT_LT(good, asked - 10) << "and some fail";
 }
