@@ -57,7 +57,9 @@ int Read_Saved_File(const char* program, const char* path, std::string& bytes)
         foreign = size == 0U;
         limit = size && !foreign && *size < MAX_SAVED_BYTES ? static_cast<std::size_t>(*size)
                                                             : MAX_SAVED_BYTES;
-        bytes.reserve(limit + 1);
+        if (size && !foreign) {
+            bytes.reserve(limit + 1); // the whole file, once its header says how much
+        }
     }
     const int error = fd < 0 || n < 0 ? errno : 0;
     if (fd >= 0 && !standard_input) {
