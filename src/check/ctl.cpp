@@ -6,81 +6,13 @@
 #include <map>
 #include <optional>
 
+#include "check/graph.h"
+
 namespace
 {
 
 using enum Expression::Kind;
-constexpr std::uint32_t UNSEEN = std::numeric_limits<std::uint32_t>::max();
 
-unsigned Keys_Of(const Expression::Node& node)
-{
-    return static_cast<unsigned>(node.value);
-}
-
-bool Pressed(unsigned keys, int input)
-{
-    return (keys >> input & 1U) != 0;
-}
-
-// Where the formula's positions lead, and from where.
-class Graph
-{
-  public:
-    explicit Graph(const Exploration& exploration) : exploration_(exploration)
-    {
-        assert(exploration.into_first.size() == exploration.parent.size() + 1 &&
-               "a complete exploration, with its transitions into each configuration");
-    }
-
-    const Exploration& exploration() const
-    {
-        return exploration_;
-    }
-    std::uint32_t Configurations() const
-    {
-        return static_cast<std::uint32_t>(exploration_.parent.size());
-    }
-    std::size_t Positions() const
-    {
-        return exploration_.next.size() + 1;
-    }
-    // The configuration after position `p`: a transition's, or start-up.
-    std::uint32_t After(std::size_t p) const
-    {
-        return p < exploration_.next.size() ? exploration_.next[p] : 0;
-    }
-    // Calls `visit(edge)` for each transition on `keys` into `c`.
-    template <class Visit> void Into(std::uint32_t c, unsigned keys, Visit visit) const
-    {
-        for (std::uint32_t k = exploration_.into_first[c]; k < exploration_.into_first[c + 1];
-             ++k) {
-            const std::uint32_t edge = exploration_.into_edges[k];
-            if (Pressed(keys, static_cast<int>(edge % STEP_INPUTS))) {
-                visit(edge);
-            }
-        }
-    }
-
-  private:
-    const Exploration& exploration_;
-};
-
-// Positions where labels hold, or fail: `value`; everywhere, without labels.
-struct Where {
-    Where() = default;
-    explicit Where(const Labels* labels, bool value = true)
-        : labels_(labels == nullptr ? nullptr : labels->data()), value_(value)
-    {
-    }
-    bool Has(std::size_t p) const
-    {
-        return labels_ == nullptr || (labels_[p] != 0) == value_;
-    }
-
-  private:
-    const char* labels_ = nullptr;
-    bool value_ = true;
-};
 
 // For each configuration: whether some input of `keys` from it starts a way
 // through positions in `through` to one in `target`. A search backwards
@@ -139,6 +71,9 @@ std::vector<char> Exists_Always(const Graph& graph, unsigned keys, Where through
     std::transform(ways.begin(), ways.end(), stays.begin(), [](auto n) { return n > 0; });
     return stays;
 }
+
+
+} // namespace
 
 // Where neither f nor g holds: an A[f U g] has failed there.
 Labels Neither(const Labels& f, const Labels& g)
@@ -212,6 +147,10 @@ Labels Condition_Labels(const Exploration& exploration, const Expression& formul
     return labels;
 }
 
+namespace
+{
+
+
 // For each configuration, whether `f` holds on the line of some (EX) or
 // every (AX) input of the node's keys from it.
 std::vector<char> Next_Holds(const Graph& graph, const Expression::Node& node, const char* f)
@@ -232,7 +171,6 @@ std::vector<char> Next_Holds(const Graph& graph, const Expression::Node& node, c
     return after;
 }
 
-// A temporal node's labels, from its operands'.
 // A temporal node's labels, from its operands'. The loops read and write
 // through plain pointers: a store through a char may change anything a
 // vector holds, and the compiler would read each vector's place again.
@@ -312,6 +250,8 @@ Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const L
     }
     return labels;
 }
+
+} // namespace
 
 Labels Boolean_Labels(const Expression::Node& node, const Labels& left, const Labels* right)
 {
@@ -402,120 +342,6 @@ Labels Label_In(const Graph& graph, const Expression& formula, int node)
     return std::move(Label_Nodes(graph, formula, {node}).front());
 }
 
-// The shortest script from tick 0, on `keys`, through positions in
-// `through` (all, when null) to one in `target`; none when there is none.
-std::optional<std::string> Shortest_Script(const Graph& graph, unsigned keys, Where through,
-                                           Where target)
-{
-    const std::size_t start = graph.Positions() - 1;
-    if (target.Has(start)) {
-        return std::string{};
-    }
-    if (!through.Has(start)) {
-        return std::nullopt;
-    }
-    std::vector<std::uint32_t> way_in(graph.Configurations(), UNSEEN); // the edge, by configuration
-    std::vector<std::uint32_t> queue{0};
-    way_in[0] = UNSEEN - 1; // start-up: no edge
-    const auto script_to = [&](std::uint32_t c, std::size_t last) {
-        std::string script(1, Script_Byte(static_cast<int>(last % STEP_INPUTS)));
-        for (; way_in[c] != UNSEEN - 1; c = way_in[c] / STEP_INPUTS) {
-            script.push_back(Script_Byte(static_cast<int>(way_in[c] % STEP_INPUTS)));
-        }
-        return std::string(script.rbegin(), script.rend());
-    };
-    for (std::size_t i = 0; i < queue.size(); ++i) {
-        const std::uint32_t c = queue[i];
-        for (int input = 0; input < STEP_INPUTS; ++input) {
-            const std::size_t edge = Edge(c, input);
-            if (!Pressed(keys, input)) {
-                continue;
-            }
-            if (target.Has(edge)) {
-                return script_to(c, edge);
-            }
-            const std::uint32_t to = graph.After(edge);
-            if (through.Has(edge) && way_in[to] == UNSEEN) {
-                way_in[to] = static_cast<std::uint32_t>(edge);
-                queue.push_back(to);
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-// A lasso from tick 0 that stays in `within` on `keys`; one exists.
-Ctl_Evidence Lasso_Within(const Graph& graph, unsigned keys, Where within, const char* role)
-{
-    assert(within.Has(graph.Positions() - 1) && "tick 0 is on it");
-    Labels follow(graph.Positions() - 1);
-    for (std::size_t e = 0; e < follow.size(); ++e) {
-        follow[e] = Pressed(keys, static_cast<int>(e % STEP_INPUTS)) && within.Has(e) ? 1 : 0;
-    }
-    Lasso lasso = Shortest_Lasso(graph.exploration(), 0, follow);
-    return {role, std::move(lasso.prefix), std::move(lasso.loop), true};
-}
-
-// The evidence for `node` standing as `holds` at tick 0, if a script shows it.
-std::vector<Ctl_Evidence> Evidence(const Graph& graph, const Expression& formula, int node,
-                                   bool holds, const char* role)
-{
-    const Expression::Node& n = formula.nodes[static_cast<std::size_t>(node)];
-    const unsigned keys = Keys_Of(n);
-    const Labels left = Label_In(graph, formula, n.left);
-    const Where f{&left, true};
-    const Where not_f{&left, false};
-    const auto script = [&](Where through, Where target) {
-        const std::optional<std::string> found = Shortest_Script(graph, keys, through, target);
-        assert(found && "the labels say that one exists");
-        return std::vector<Ctl_Evidence>{{role, *found, "", false}};
-    };
-    const auto lasso = [&](Where within) {
-        return std::vector<Ctl_Evidence>{Lasso_Within(graph, keys, within, role)};
-    };
-    // An A that holds, or an E that fails, is about every script: none shows it.
-    const bool shown = holds == (n.kind == EX || n.kind == EF || n.kind == EG || n.kind == EU);
-    if (!shown) {
-        return {};
-    }
-    switch (n.kind) {
-    case EX:
-    case AX: {
-        // The one tick after start-up.
-        int input = 0;
-        while (!Pressed(keys, input) || !(n.kind == EX ? f : not_f).Has(Edge(0, input))) {
-            ++input;
-            assert(input < STEP_INPUTS && "the labels say that one exists");
-        }
-        return {{role, std::string(1, Script_Byte(input)), "", false}};
-    }
-    case EF:
-        return script({}, f);
-    case AG:
-        return script({}, not_f);
-    case EG:
-        return lasso(f);
-    case AF:
-        return lasso(not_f);
-    case EU: {
-        const Labels right = Label_In(graph, formula, n.right);
-        return script(f, Where{&right, true});
-    }
-    default: {
-        assert(n.kind == AU);
-        // Never g: either f fails first, or g never comes.
-        const Labels right = Label_In(graph, formula, n.right);
-        const Labels neither = Neither(left, right);
-        const std::optional<std::string> found =
-            Shortest_Script(graph, keys, Where{&right, false}, Where{&neither});
-        return found ? std::vector<Ctl_Evidence>{{role, *found, "", false}}
-                     : lasso(Where{&right, false});
-    }
-    }
-}
-
-} // namespace
-
 std::size_t Position_Count(const Exploration& exploration)
 {
     return exploration.next.size() + 1;
@@ -572,170 +398,4 @@ std::vector<Labels> Label(const Exploration& exploration, const Expression& form
 {
     Graph graph(exploration);
     return Label_Nodes(graph, formula, nodes);
-}
-
-Ctl_Answer Judge_Formula(const Exploration& exploration, const Expression& formula)
-{
-    Graph graph(exploration);
-    Ctl_Answer answer;
-    answer.holds = Label_In(graph, formula, formula.root)[Start_Position(exploration)] != 0;
-    // Under nots, the operator that the answer turns on.
-    int node = formula.root;
-    while (formula.nodes[static_cast<std::size_t>(node)].kind == NOT) {
-        node = formula.nodes[static_cast<std::size_t>(node)].left;
-    }
-    const Expression::Node& top = formula.nodes[static_cast<std::size_t>(node)];
-    if (!Is_Temporal(top.kind)) {
-        return answer;
-    }
-    answer.outermost = Temporal_Name(top.kind);
-    answer.outermost += top.kind == EU || top.kind == AU ? "[ U ]" : "";
-    const std::vector<char> inside = Temporal_Inside(formula);
-    const auto of = [&inside](int operand) {
-        return operand >= 0 && inside[static_cast<std::size_t>(operand)] != 0;
-    };
-    answer.nested = of(top.left) || of(top.right);
-    const bool top_holds = Label_In(graph, formula, node)[Start_Position(exploration)] != 0;
-    answer.evidence =
-        Evidence(graph, formula, node, top_holds, answer.holds ? "witness" : "counterexample");
-    return answer;
-}
-
-namespace
-{
-
-// Breadth first from `first` over the transitions that `step` gives (UNSEEN
-// for none), within `keep`: the order met, and the way into each as the
-// configuration before it and the input.
-struct Breadth_First {
-    std::vector<std::uint32_t> order;
-    std::vector<std::uint32_t> from;
-    std::vector<signed char> by;
-
-    template <class Step, class Keep>
-    void Run(std::uint32_t first, std::size_t count, Step step, Keep keep)
-    {
-        from.assign(count, UNSEEN);
-        by.assign(count, -1);
-        order.assign(1, first);
-        for (std::size_t i = 0; i < order.size(); ++i) {
-            for (int input = 0; input < STEP_INPUTS; ++input) {
-                const std::uint32_t to = step(order[i], input);
-                if (to != UNSEEN && to != first && from[to] == UNSEEN && keep(to)) {
-                    from[to] = order[i];
-                    by[to] = static_cast<signed char>(input);
-                    order.push_back(to);
-                }
-            }
-        }
-    }
-    // The inputs from `begin` to `end`, met from `begin`.
-    std::string Way(std::uint32_t begin, std::uint32_t end) const
-    {
-        std::string script;
-        for (std::uint32_t at = end; at != begin; at = from[at]) {
-            script.push_back(Script_Byte(by[at]));
-        }
-        return {script.rbegin(), script.rend()};
-    }
-};
-
-// Tarjan's strongly connected components of the configurations in `order`
-// over `step`, without recursion: each configuration's component, named by
-// one of its members.
-template <class Step>
-std::vector<std::uint32_t> Components(const std::vector<std::uint32_t>& order, std::size_t count,
-                                      Step step)
-{
-    std::vector<std::uint32_t> index(count, UNSEEN);
-    std::vector<std::uint32_t> low(count, 0);
-    std::vector<std::uint32_t> component(count, UNSEEN);
-    std::vector<std::uint32_t> open;
-    std::uint32_t next_index = 0;
-    struct Frame {
-        std::uint32_t at;
-        int input;
-    };
-    std::vector<Frame> calls;
-    for (const std::uint32_t first : order) {
-        if (index[first] != UNSEEN) {
-            continue;
-        }
-        calls.push_back({first, 0});
-        index[first] = low[first] = next_index++;
-        open.push_back(first);
-        while (!calls.empty()) {
-            Frame& top = calls.back();
-            if (top.input < STEP_INPUTS) {
-                const std::uint32_t to = step(top.at, top.input++);
-                if (to == UNSEEN) {
-                    continue;
-                }
-                if (index[to] == UNSEEN) {
-                    index[to] = low[to] = next_index++;
-                    open.push_back(to);
-                    calls.push_back({to, 0});
-                } else if (component[to] == UNSEEN) {
-                    low[top.at] = std::min(low[top.at], index[to]);
-                }
-                continue;
-            }
-            const std::uint32_t at = top.at;
-            calls.pop_back();
-            if (!calls.empty()) {
-                low[calls.back().at] = std::min(low[calls.back().at], low[at]);
-            }
-            if (low[at] == index[at]) {
-                std::uint32_t member = UNSEEN;
-                while (member != at) {
-                    member = open.back();
-                    open.pop_back();
-                    component[member] = at;
-                }
-            }
-        }
-    }
-    return component;
-}
-
-} // namespace
-
-Lasso Shortest_Lasso(const Exploration& exploration, std::uint32_t root, const Labels& follow)
-{
-    const std::size_t count = exploration.parent.size();
-    const auto step = [&](std::uint32_t at, int input) {
-        const std::size_t edge = Edge(at, input);
-        return follow[edge] != 0 ? exploration.next[edge] : UNSEEN;
-    };
-    Breadth_First met;
-    met.Run(root, count, step, [](std::uint32_t) { return true; });
-    const std::vector<std::uint32_t> component = Components(met.order, count, step);
-    // The first met that is on a loop: it steps to itself, or to another
-    // of its component (whose members all reach each other).
-    for (const std::uint32_t at : met.order) {
-        bool looped = false;
-        for (int input = 0; input < STEP_INPUTS && !looped; ++input) {
-            const std::uint32_t to = step(at, input);
-            looped = to != UNSEEN && component[to] == component[at];
-        }
-        if (!looped) {
-            continue;
-        }
-        Lasso lasso{met.Way(root, at), ""};
-        // The shortest way round, within the component, back to `at`: the
-        // first met, in order of distance, that steps to it.
-        Breadth_First round;
-        round.Run(at, count, step,
-                  [&](std::uint32_t to) { return component[to] == component[at]; });
-        for (const std::uint32_t last : round.order) {
-            for (int input = 0; input < STEP_INPUTS; ++input) {
-                if (step(last, input) == at) {
-                    lasso.loop = round.Way(at, last) + Script_Byte(input);
-                    return lasso;
-                }
-            }
-        }
-    }
-    assert(false && "called only where a loop is known to exist");
-    return {};
 }
