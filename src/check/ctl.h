@@ -50,6 +50,12 @@ struct Ctl_Evidence {
     std::string script;
     std::string loop;
     bool lasso = false;
+    std::string operator_name; // the operator it is for, as "AX" or "E[ U ]"
+    bool shown = true;         // false: that operator holds (A) or fails (E) on every continuation
+    // The operators nested inside this one that decide it where this
+    // evidence ends (a lasso: where its loop starts), each with evidence
+    // of its own that continues from there.
+    std::vector<Ctl_Evidence> nested;
 };
 
 struct Ctl_Answer {
@@ -60,7 +66,6 @@ struct Ctl_Answer {
     // The operator the evidence is for, or "" when the formula's outermost
     // operator is not temporal.
     std::string outermost;
-    bool nested = false; // temporal operators inside it, with no evidence of their own
 };
 
 // Judges `formula` at tick 0.

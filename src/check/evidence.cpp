@@ -1,6 +1,11 @@
+// A formula's evidence at tick 0: a script for its outermost temporal
+// operator; then, where that script ends, a script for each operator
+// nested inside it that decides it there, continuing from that tick; and
+// so on down to the innermost.
 #include <algorithm>
 #include <cassert>
 #include <optional>
+#include <string_view>
 
 #include "check/ctl.h"
 #include "check/graph.h"
@@ -10,24 +15,51 @@ namespace
 
 using enum Expression::Kind;
 
-// The shortest script from tick 0, on `keys`, through positions in
-// `through` (all, when null) to one in `target`; none when there is none.
-std::optional<std::string> Shortest_Script(const Graph& graph, unsigned keys, Where through,
-                                           Where target)
+// The input of the STEP_INPUTS whose script byte `byte` is.
+int Input_Of(char byte)
 {
-    const std::size_t start = graph.Positions() - 1;
-    if (target.Has(start)) {
-        return std::string{};
+    int input = 0;
+    while (Script_Byte(input) != byte) {
+        ++input;
+        assert(input < STEP_INPUTS && "a byte of a script found over the graph");
     }
-    if (!through.Has(start)) {
+    return input;
+}
+
+// The position that `script`, taken from position `from`, ends on.
+std::size_t Walk(const Graph& graph, std::size_t from, std::string_view script)
+{
+    std::size_t at = from;
+    for (const char byte : script) {
+        at = Edge(graph.After(at), Input_Of(byte));
+    }
+    return at;
+}
+
+// A script found, and the position it ends on.
+struct Found {
+    std::string script;
+    std::size_t end;
+};
+
+// The shortest script from position `from`, on `keys`, through positions
+// in `through` to one in `target`; none when there is none.
+std::optional<Found> Shortest_Script(const Graph& graph, std::size_t from, unsigned keys,
+                                     Where through, Where target)
+{
+    if (target.Has(from)) {
+        return Found{{}, from};
+    }
+    if (!through.Has(from)) {
         return std::nullopt;
     }
+    constexpr std::uint32_t ROOT = UNSEEN - 1; // where the search starts: no edge
     std::vector<std::uint32_t> way_in(graph.Configurations(), UNSEEN); // the edge, by configuration
-    std::vector<std::uint32_t> queue{0};
-    way_in[0] = UNSEEN - 1; // start-up: no edge
+    std::vector<std::uint32_t> queue{graph.After(from)};
+    way_in[queue[0]] = ROOT;
     const auto script_to = [&](std::uint32_t c, std::size_t last) {
         std::string script(1, Script_Byte(static_cast<int>(last % STEP_INPUTS)));
-        for (; way_in[c] != UNSEEN - 1; c = way_in[c] / STEP_INPUTS) {
+        for (; way_in[c] != ROOT; c = way_in[c] / STEP_INPUTS) {
             script.push_back(Script_Byte(static_cast<int>(way_in[c] % STEP_INPUTS)));
         }
         return std::string(script.rbegin(), script.rend());
@@ -40,7 +72,7 @@ std::optional<std::string> Shortest_Script(const Graph& graph, unsigned keys, Wh
                 continue;
             }
             if (target.Has(edge)) {
-                return script_to(c, edge);
+                return Found{script_to(c, edge), edge};
             }
             const std::uint32_t to = graph.After(edge);
             if (through.Has(edge) && way_in[to] == UNSEEN) {
@@ -52,101 +84,306 @@ std::optional<std::string> Shortest_Script(const Graph& graph, unsigned keys, Wh
     return std::nullopt;
 }
 
-// A lasso from tick 0 that stays in `within` on `keys`; one exists.
-Ctl_Evidence Lasso_Within(const Graph& graph, unsigned keys, Where within, const char* role)
+// Labels a formula's temporal operators once, and answers from them what
+// each piece of evidence needs: an operand's labels everywhere, and which
+// operators decide a part at one position.
+class Search
 {
-    assert(within.Has(graph.Positions() - 1) && "tick 0 is on it");
-    Labels follow(graph.Positions() - 1);
-    for (std::size_t e = 0; e < follow.size(); ++e) {
-        follow[e] = Pressed(keys, static_cast<int>(e % STEP_INPUTS)) && within.Has(e) ? 1 : 0;
+  public:
+    Search(const Graph& graph, const Expression& formula)
+        : graph_(graph), formula_(formula), first_(Part_Starts(formula)),
+          inside_(Temporal_Inside(formula)), temporal_(formula.nodes.size())
+    {
+        std::vector<int> wanted;
+        for (std::size_t k = 0; k < formula.nodes.size(); ++k) {
+            if (Is_Temporal(formula.nodes[k].kind)) {
+                wanted.push_back(static_cast<int>(k));
+            }
+        }
+        std::vector<Labels> found = Label_Nodes(graph, formula, wanted);
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            temporal_[static_cast<std::size_t>(wanted[i])] = std::move(found[i]);
+        }
     }
-    Lasso lasso = Shortest_Lasso(graph.exploration(), 0, follow);
-    return {role, std::move(lasso.prefix), std::move(lasso.loop), true};
+
+    // Whether node `node` holds at position `p`.
+    bool Holds(int node, std::size_t p) const
+    {
+        return Values_At(p, node)[static_cast<std::size_t>(node)] != 0;
+    }
+
+    // The evidence for temporal node `node` at position `from`, with the
+    // evidence of the operators nested inside that decide it where it ends.
+    Ctl_Evidence For(int node, std::size_t from) const;
+
+  private:
+    const Expression::Node& Node_At(int k) const
+    {
+        return formula_.nodes[static_cast<std::size_t>(k)];
+    }
+    bool Inside(int k) const
+    {
+        return inside_[static_cast<std::size_t>(k)] != 0;
+    }
+    // The value at `p` of every node up to `last` that holds a temporal
+    // operator; a condition is evaluated where it is used.
+    std::vector<char> Values_At(std::size_t p, int last) const;
+    bool Condition_At(int k, std::size_t p) const;
+    Labels Everywhere(int node) const;
+    std::vector<int> Deciding(const std::vector<int>& parts, std::size_t p) const;
+
+    const Graph& graph_;
+    const Expression& formula_;
+    std::vector<int> first_;
+    std::vector<char> inside_;
+    std::vector<Labels> temporal_; // by node: the temporal operators' labels
+};
+
+bool Search::Condition_At(int k, std::size_t p) const
+{
+    const Exploration& exploration = graph_.exploration();
+    const std::size_t edges = exploration.next.size();
+    const Trace_Line& line =
+        p < edges ? exploration.lines[exploration.line_of[p]] : exploration.start_line;
+    const Trace_Line& before =
+        p < edges && formula_.uses_before
+            ? exploration.before_lines[exploration.before_of[p / STEP_INPUTS]]
+            : line;
+    return Evaluate_Part(formula_, first_[static_cast<std::size_t>(k)], k, line, before);
 }
 
-// The evidence for `node` standing as `holds` at tick 0, if a script shows it.
-std::vector<Ctl_Evidence> Evidence(const Graph& graph, const Expression& formula, int node,
-                                   bool holds, const char* role)
+std::vector<char> Search::Values_At(std::size_t p, int last) const
 {
-    const Expression::Node& n = formula.nodes[static_cast<std::size_t>(node)];
-    const unsigned keys = Keys_Of(n);
-    const Labels left = Label_In(graph, formula, n.left);
-    const Where f{&left, true};
-    const Where not_f{&left, false};
-    const auto script = [&](Where through, Where target) {
-        const std::optional<std::string> found = Shortest_Script(graph, keys, through, target);
-        assert(found && "the labels say that one exists");
-        return std::vector<Ctl_Evidence>{{role, *found, "", false}};
+    std::vector<char> value(formula_.nodes.size(), 0);
+    const auto of = [&](int k) {
+        return Inside(k) ? value[static_cast<std::size_t>(k)] != 0 : Condition_At(k, p);
     };
-    const auto lasso = [&](Where within) {
-        return std::vector<Ctl_Evidence>{Lasso_Within(graph, keys, within, role)};
+    for (int k = 0; k <= last; ++k) {
+        const Expression::Node& n = Node_At(k);
+        bool holds = false;
+        if (!Inside(k)) {
+            continue;
+        }
+        if (Is_Temporal(n.kind)) {
+            holds = temporal_[static_cast<std::size_t>(k)][p] != 0;
+        } else if (n.kind == NOT) {
+            holds = !of(n.left);
+        } else {
+            const bool a = of(n.left);
+            const bool b = of(n.right);
+            holds = n.kind == AND ? a && b : n.kind == OR ? a || b : !a || b;
+        }
+        value[static_cast<std::size_t>(k)] = holds ? 1 : 0;
+    }
+    if (!Inside(last)) {
+        value[static_cast<std::size_t>(last)] = Condition_At(last, p) ? 1 : 0;
+    }
+    return value;
+}
+
+// Node `node`'s labels at every position, from the temporal operators'.
+Labels Search::Everywhere(int node) const
+{
+    if (!Inside(node)) {
+        return Condition_Labels(graph_.exploration(), formula_,
+                                first_[static_cast<std::size_t>(node)], node);
+    }
+    if (Is_Temporal(Node_At(node).kind)) {
+        return temporal_[static_cast<std::size_t>(node)];
+    }
+    // The boolean nodes above the temporal ones, operands first.
+    std::vector<int> needed;
+    for (std::vector<int> open{node}; !open.empty();) {
+        const int k = open.back();
+        open.pop_back();
+        if (Inside(k) && !Is_Temporal(Node_At(k).kind)) {
+            needed.push_back(k);
+            open.push_back(Node_At(k).left);
+            if (Node_At(k).right >= 0) {
+                open.push_back(Node_At(k).right);
+            }
+        }
+    }
+    std::sort(needed.begin(), needed.end());
+    std::vector<Labels> made(formula_.nodes.size());
+    const auto take = [&](int k) {
+        if (k < 0) {
+            return Labels{};
+        }
+        const auto at = static_cast<std::size_t>(k);
+        if (Inside(k) && !Is_Temporal(Node_At(k).kind)) {
+            return std::move(made[at]);
+        }
+        return Everywhere(k); // a temporal operator or a condition: no deeper than one call
     };
-    // An A that holds, or an E that fails, is about every script: none shows it.
-    const bool shown = holds == (n.kind == EX || n.kind == EF || n.kind == EG || n.kind == EU);
-    if (!shown) {
+    for (const int k : needed) {
+        const Labels left = take(Node_At(k).left);
+        const Labels right = take(Node_At(k).right);
+        made[static_cast<std::size_t>(k)] =
+            Boolean_Labels(Node_At(k), left, right.empty() ? nullptr : &right);
+    }
+    return std::move(made[static_cast<std::size_t>(node)]);
+}
+
+// The temporal operators that decide `parts` at `p`, outermost first: for
+// a part that holds or fails because all its operands do, each; because
+// one does, that one, or none when a condition is one.
+std::vector<int> Search::Deciding(const std::vector<int>& parts, std::size_t p) const
+{
+    if (parts.empty()) {
         return {};
     }
+    const std::vector<char> value = Values_At(p, *std::max_element(parts.begin(), parts.end()));
+    const auto holds = [&](int k) {
+        return Inside(k) ? value[static_cast<std::size_t>(k)] != 0 : Condition_At(k, p);
+    };
+    std::vector<int> deciding;
+    std::vector<int> open(parts.rbegin(), parts.rend());
+    while (!open.empty()) {
+        const int k = open.back();
+        open.pop_back();
+        if (!Inside(k)) {
+            continue;
+        }
+        const Expression::Node& n = Node_At(k);
+        if (Is_Temporal(n.kind) || n.kind == NOT) {
+            if (Is_Temporal(n.kind)) {
+                deciding.push_back(k);
+            } else {
+                open.push_back(n.left);
+            }
+            continue;
+        }
+        // Which value of each operand alone would decide the node as it stands.
+        const bool v = holds(k);
+        const bool one = n.kind == AND ? !v : v; // one operand suffices
+        const bool left_decides = n.kind == AND  ? !holds(n.left)
+                                  : n.kind == OR ? holds(n.left)
+                                                 : !holds(n.left);
+        const bool right_decides = n.kind == AND ? !holds(n.right) : holds(n.right);
+        if (!one) {
+            open.push_back(n.right);
+            open.push_back(n.left);
+        } else if ((left_decides && !Inside(n.left)) || (right_decides && !Inside(n.right))) {
+            continue; // a condition decides it: nothing over time to show
+        } else {
+            open.push_back(left_decides ? n.left : n.right);
+        }
+    }
+    return deciding;
+}
+
+Ctl_Evidence Search::For(int node, std::size_t from) const
+{
+    const Expression::Node& n = Node_At(node);
+    const unsigned keys = Keys_Of(n);
+    const bool holds = temporal_[static_cast<std::size_t>(node)][from] != 0;
+    Ctl_Evidence evidence{
+        holds ? "witness" : "counterexample", "", "", false, Temporal_Name(n.kind), true, {}};
+    evidence.operator_name += n.kind == EU || n.kind == AU ? "[ U ]" : "";
+    // An A that holds, or an E that fails, is about every script: none shows it.
+    evidence.shown = holds == (n.kind == EX || n.kind == EF || n.kind == EG || n.kind == EU);
+    if (!evidence.shown) {
+        return evidence;
+    }
+    const Labels left = Everywhere(n.left);
+    const Labels right = n.right >= 0 ? Everywhere(n.right) : Labels{};
+    const Where f{&left, true};
+    const Where not_f{&left, false};
+    std::size_t end = from;
+    std::vector<int> parts{n.left}; // the operands that decide it where it ends
+    const auto script = [&](Where through, Where target) {
+        std::optional<Found> found = Shortest_Script(graph_, from, keys, through, target);
+        assert(found && "the labels say that one exists");
+        evidence.script = std::move(found->script);
+        end = found->end;
+    };
+    const auto lasso = [&](Where within) {
+        assert(within.Has(from) && "the lasso's first line is on it");
+        Labels follow(graph_.Positions() - 1);
+        for (std::size_t e = 0; e < follow.size(); ++e) {
+            follow[e] = Pressed(keys, static_cast<int>(e % STEP_INPUTS)) && within.Has(e) ? 1 : 0;
+        }
+        Lasso found = Shortest_Lasso(graph_.exploration(), graph_.After(from), follow);
+        end = Walk(graph_, from, found.prefix);
+        evidence.script = std::move(found.prefix);
+        evidence.loop = std::move(found.loop);
+        evidence.lasso = true;
+    };
     switch (n.kind) {
     case EX:
     case AX: {
-        // The one tick after start-up.
+        const Where then = n.kind == EX ? f : not_f;
         int input = 0;
-        while (!Pressed(keys, input) || !(n.kind == EX ? f : not_f).Has(Edge(0, input))) {
+        while (!Pressed(keys, input) || !then.Has(Edge(graph_.After(from), input))) {
             ++input;
             assert(input < STEP_INPUTS && "the labels say that one exists");
         }
-        return {{role, std::string(1, Script_Byte(input)), "", false}};
+        evidence.script = std::string(1, Script_Byte(input));
+        end = Edge(graph_.After(from), input);
+        break;
     }
     case EF:
-        return script({}, f);
+        script({}, f);
+        break;
     case AG:
-        return script({}, not_f);
+        script({}, not_f);
+        break;
     case EG:
-        return lasso(f);
+        lasso(f);
+        break;
     case AF:
-        return lasso(not_f);
-    case EU: {
-        const Labels right = Label_In(graph, formula, n.right);
-        return script(f, Where{&right, true});
-    }
+        lasso(not_f);
+        break;
+    case EU:
+        script(f, Where{&right, true});
+        parts = {n.right};
+        break;
     default: {
         assert(n.kind == AU);
         // Never g: either f fails first, or g never comes.
-        const Labels right = Label_In(graph, formula, n.right);
         const Labels neither = Neither(left, right);
-        const std::optional<std::string> found =
-            Shortest_Script(graph, keys, Where{&right, false}, Where{&neither});
-        return found ? std::vector<Ctl_Evidence>{{role, *found, "", false}}
-                     : lasso(Where{&right, false});
+        std::optional<Found> found =
+            Shortest_Script(graph_, from, keys, Where{&right, false}, Where{&neither});
+        if (found) {
+            evidence.script = std::move(found->script);
+            end = found->end;
+            parts = {n.left, n.right};
+        } else {
+            lasso(Where{&right, false});
+            parts = {n.right};
+        }
+        break;
     }
     }
+    for (const int inner : Deciding(parts, end)) {
+        evidence.nested.push_back(For(inner, end));
+    }
+    return evidence;
 }
 
 } // namespace
 
 Ctl_Answer Judge_Formula(const Exploration& exploration, const Expression& formula)
 {
-    Graph graph(exploration);
+    const Graph graph(exploration);
+    const Search search(graph, formula);
+    const std::size_t start = Start_Position(exploration);
     Ctl_Answer answer;
-    answer.holds = Label_In(graph, formula, formula.root)[Start_Position(exploration)] != 0;
+    answer.holds = search.Holds(formula.root, start);
     // Under nots, the operator that the answer turns on.
     int node = formula.root;
     while (formula.nodes[static_cast<std::size_t>(node)].kind == NOT) {
         node = formula.nodes[static_cast<std::size_t>(node)].left;
     }
-    const Expression::Node& top = formula.nodes[static_cast<std::size_t>(node)];
-    if (!Is_Temporal(top.kind)) {
+    if (!Is_Temporal(formula.nodes[static_cast<std::size_t>(node)].kind)) {
         return answer;
     }
-    answer.outermost = Temporal_Name(top.kind);
-    answer.outermost += top.kind == EU || top.kind == AU ? "[ U ]" : "";
-    const std::vector<char> inside = Temporal_Inside(formula);
-    const auto of = [&inside](int operand) {
-        return operand >= 0 && inside[static_cast<std::size_t>(operand)] != 0;
-    };
-    answer.nested = of(top.left) || of(top.right);
-    const bool top_holds = Label_In(graph, formula, node)[Start_Position(exploration)] != 0;
-    answer.evidence =
-        Evidence(graph, formula, node, top_holds, answer.holds ? "witness" : "counterexample");
+    Ctl_Evidence evidence = search.For(node, start);
+    answer.outermost = evidence.operator_name;
+    if (evidence.shown) {
+        evidence.role = answer.holds ? "witness" : "counterexample";
+        answer.evidence.push_back(std::move(evidence));
+    }
     return answer;
 }

@@ -116,7 +116,8 @@ Verdict Judge_Property(const Question& question, const Exploration& exploration)
     if (!script.empty()) {
         verdict.bounded = verdict.fewest_shown = true;
         verdict.fewest = verdict.most = static_cast<long>(script.size());
-        verdict.evidence.push_back({always ? "counterexample" : "witness", script, "", false, 0});
+        verdict.evidence.push_back(
+            {always ? "counterexample" : "witness", script, "", false, 0, {}});
     }
     return verdict;
 }
@@ -148,10 +149,10 @@ Verdict Judge_Ctl(const Question& question, const Exploration& exploration)
     verdict.verdict = answer.holds ? "holds" : "fails";
     for (Ctl_Evidence& evidence : answer.evidence) {
         verdict.evidence.push_back({evidence.role, std::move(evidence.script),
-                                    std::move(evidence.loop), evidence.lasso, 0});
+                                    std::move(evidence.loop), evidence.lasso, 0,
+                                    std::move(evidence.nested)});
     }
     verdict.outermost = std::move(answer.outermost);
-    verdict.nested = answer.nested;
     return verdict;
 }
 

@@ -39,7 +39,6 @@ struct Verdict {
     long most = 0;
     std::vector<Temporal_Evidence> evidence;
     std::string outermost; // ctl: the operator the evidence is for, or ""
-    bool nested = false;   // ctl: temporal operators inside it
 };
 
 // Prints one answer as text; every line after the question's own begins

@@ -43,9 +43,10 @@ std::string Inputs_Label(unsigned inputs)
     return label;
 }
 
-// Replays `script` from start-up and writes the trace line of its last tick.
+// Replays `script` from start-up and writes the trace line of its last
+// tick, after `lead` and the tick's number.
 void Print_Last_Line(std::FILE* out, int fd, const Exploration& exploration,
-                     const std::string& script)
+                     const std::string& script, const char* lead = "  ")
 {
     Restore_Configuration(exploration.start);
     Tick_Record record{};
@@ -54,7 +55,7 @@ void Print_Last_Line(std::FILE* out, int fd, const Exploration& exploration,
     for (const char byte : script) {
         record = Replay_Tick(static_cast<signed char>(byte));
     }
-    std::fprintf(out, "  tick %zu: ", script.size());
+    std::fprintf(out, "%stick %zu: ", lead, script.size());
     std::fflush(out);
     Trace_Tick(fd, static_cast<long>(script.size()), record);
     Trace_Flush(fd);
@@ -169,14 +170,56 @@ namespace
 {
 
 // The bytes of a piece of evidence as a script file has them.
-std::string Script_Of(const Temporal_Evidence& evidence)
+std::string Script_Of(const std::string& script, const std::string& loop, bool lasso)
 {
     constexpr int LOOPS_WRITTEN = 3; // so that a replay shows the loop repeating
-    std::string script = evidence.script;
-    for (int i = 0; evidence.lasso && i < LOOPS_WRITTEN; ++i) {
-        script += evidence.loop;
+    std::string bytes = script;
+    for (int i = 0; lasso && i < LOOPS_WRITTEN; ++i) {
+        bytes += loop;
     }
-    return script;
+    return bytes;
+}
+
+std::string Script_Of(const Temporal_Evidence& evidence)
+{
+    return Script_Of(evidence.script, evidence.loop, evidence.lasso);
+}
+
+// Each nested operator's script after the scripts to where its parents end,
+// outermost first.
+void Add_Chains(std::vector<std::string>& scripts, const std::string& before,
+                const std::vector<Ctl_Evidence>& nested)
+{
+    for (const Ctl_Evidence& inner : nested) {
+        if (inner.shown) {
+            scripts.push_back(before + Script_Of(inner.script, inner.loop, inner.lasso));
+            Add_Chains(scripts, before + inner.script, inner.nested);
+        }
+    }
+}
+
+// The nested operators' evidence that a script shows, as a JSON array.
+std::string Nested_Json(const std::vector<Ctl_Evidence>& nested)
+{
+    std::string json = "[";
+    for (const Ctl_Evidence& inner : nested) {
+        if (!inner.shown) {
+            continue;
+        }
+        json.append(json.size() == 1 ? "{" : ",{")
+            .append("\"operator\":")
+            .append(Json_String(inner.operator_name))
+            .append(",\"role\":")
+            .append(Json_String(inner.role))
+            .append(",\"script\":")
+            .append(Json_String(inner.script))
+            .append(",\"loop\":")
+            .append(inner.lasso ? Json_String(inner.loop) : "null")
+            .append(",\"nested\":")
+            .append(Nested_Json(inner.nested))
+            .append("}");
+    }
+    return json.append("]");
 }
 
 void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict)
@@ -204,8 +247,11 @@ void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict
             .append(",\"loop\":")
             .append(evidence.lasso ? Json_String(evidence.loop) : "null")
             .append(",\"at\":")
-            .append(verdict.at_shown ? std::to_string(evidence.at) : "null")
-            .append("}");
+            .append(verdict.at_shown ? std::to_string(evidence.at) : "null");
+        if (question.query == Query::CTL) {
+            line.append(",\"nested\":").append(Nested_Json(evidence.nested));
+        }
+        line.append("}");
     }
     line.append("]}\n");
     std::fputs(line.c_str(), out);
@@ -292,6 +338,43 @@ void Print_Over_Time(std::FILE* out, int /*fd*/, const Question& question, const
     }
 }
 
+namespace
+{
+
+// The operators nested inside a piece of evidence, each a line under its
+// parent and its own nested ones under it; `before` is the script to where
+// the parent ends, from which each continues.
+void Print_Nested(std::FILE* out, int fd, const Exploration& exploration,
+                  const std::vector<Ctl_Evidence>& nested, const std::string& before,
+                  const std::string& indent)
+{
+    for (const Ctl_Evidence& inner : nested) {
+        const bool holds = std::string_view(inner.role) == "witness";
+        const char* name = inner.operator_name.c_str();
+        const char* verdict = holds ? "holds" : "fails";
+        const std::string chain = before + inner.script;
+        const std::string script = Readable_Script(inner.script);
+        if (!inner.shown) {
+            std::fprintf(out, "%sthen %s %s (on %s continuation: no script shows it)\n",
+                         indent.c_str(), name, verdict, holds ? "every" : "no");
+        } else if (inner.lasso) {
+            std::fprintf(out, "%sthen %s %s from tick %zu, round and round: %s%s(%s)\n",
+                         indent.c_str(), name, verdict, before.size(), script.c_str(),
+                         script.empty() ? "" : " ", Readable_Script(inner.loop).c_str());
+        } else if (inner.script.empty()) {
+            std::fprintf(out, "%sthen %s %s on tick %zu itself\n", indent.c_str(), name, verdict,
+                         before.size());
+        } else {
+            const std::string lead =
+                indent + "then " + name + " " + verdict + ": after " + script + ", ";
+            Print_Last_Line(out, fd, exploration, chain, lead.c_str());
+        }
+        Print_Nested(out, fd, exploration, inner.nested, chain, indent + "  ");
+    }
+}
+
+} // namespace
+
 void Print_Ctl(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
                const Exploration& exploration, const char* indent)
 {
@@ -320,10 +403,8 @@ void Print_Ctl(std::FILE* out, int fd, const Question& question, const Verdict& 
                      Ticks(evidence.script.size()), script.c_str());
         Print_Last_Line(out, fd, exploration, evidence.script);
     }
-    if (verdict.nested) {
-        std::fprintf(out, "%s  (the formulas nested inside %s get no evidence of their own)\n",
-                     indent, verdict.outermost.c_str());
-    }
+    Print_Nested(out, fd, exploration, evidence.nested, evidence.script,
+                 std::string(indent) + "    ");
 }
 
 bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& questions,
@@ -341,6 +422,7 @@ bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& question
         }
         for (const Temporal_Evidence& evidence : verdict.evidence) {
             scripts.push_back(Script_Of(evidence));
+            Add_Chains(scripts, evidence.script, evidence.nested);
         }
     }
     return all;

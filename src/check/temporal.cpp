@@ -214,7 +214,7 @@ void Leads_To_Bounds(const Exploration& exploration, const Labels& from, const L
                 ? ""
                 : Follow(exploration, walk, exploration.next[bound.edge], longest, until);
         answer.evidence.push_back(
-            {role, way_in + after, "", false, static_cast<long>(way_in.size())});
+            {role, way_in + after, "", false, static_cast<long>(way_in.size()), {}});
     }
 }
 
@@ -241,8 +241,12 @@ Temporal_Answer Leads_To(const Exploration& exploration, bool holds, const Label
     const auto at = static_cast<std::uint32_t>(edge / STEP_INPUTS);
     const std::string way_in =
         Script_To(exploration, at) + Script_Byte(static_cast<int>(edge % STEP_INPUTS));
-    answer.evidence.push_back({"counterexample", way_in + walk.prefix, walk.loop, true,
-                               static_cast<long>(way_in.size())});
+    answer.evidence.push_back({"counterexample",
+                               way_in + walk.prefix,
+                               walk.loop,
+                               true,
+                               static_cast<long>(way_in.size()),
+                               {}});
     return answer;
 }
 
@@ -291,7 +295,7 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
     if (answer.holds == forever) {
         Shortest_Lasso(exploration, 0, steps, walk);
         answer.evidence.push_back(
-            {forever ? "witness" : "counterexample", walk.prefix, walk.loop, true, 0});
+            {forever ? "witness" : "counterexample", walk.prefix, walk.loop, true, 0, {}});
         return answer;
     }
     [[maybe_unused]] const bool ends = Walk_From(exploration, 0, step, walk);
@@ -300,11 +304,13 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
     answer.most = static_cast<long>(walk.most[0]);
     if (forever) {
         answer.fewest = answer.most; // one number: the longest run from tick 1
-        answer.evidence.push_back({"most", Follow(exploration, walk, 0, true, step), "", false, 0});
+        answer.evidence.push_back(
+            {"most", Follow(exploration, walk, 0, true, step), "", false, 0, {}});
         return answer;
     }
     answer.fewest = static_cast<long>(walk.fewest[0]);
-    answer.evidence.push_back({"fewest", Follow(exploration, walk, 0, false, step), "", false, 0});
-    answer.evidence.push_back({"most", Follow(exploration, walk, 0, true, step), "", false, 0});
+    answer.evidence.push_back(
+        {"fewest", Follow(exploration, walk, 0, false, step), "", false, 0, {}});
+    answer.evidence.push_back({"most", Follow(exploration, walk, 0, true, step), "", false, 0, {}});
     return answer;
 }

@@ -40,6 +40,9 @@ struct Temporal_Evidence {
     std::string loop;
     bool lasso = false;
     long at = 0;
+    // --ctl: the operators nested inside the outermost one that decide it
+    // where this evidence ends, each with its own.
+    std::vector<Ctl_Evidence> nested;
 };
 
 struct Temporal_Answer {

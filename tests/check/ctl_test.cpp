@@ -192,10 +192,11 @@ Expression Formula(const std::string& text, unsigned keys = ALL_STEP_INPUTS)
     return formula;
 }
 
-// The positions from tick 0 that `script` takes, each input one of `keys`.
-std::vector<std::size_t> Walk(const Plain_Graph& g, const std::string& script, unsigned keys)
+// The positions from `from` that `script` takes, each input one of `keys`.
+std::vector<std::size_t> Walk(const Plain_Graph& g, std::size_t from, const std::string& script,
+                              unsigned keys)
 {
-    std::vector<std::size_t> path{g.edges};
+    std::vector<std::size_t> path{from};
     for (const char byte : script) {
         int input = 0;
         while (input < STEP_INPUTS && Script_Byte(input) != byte) {
@@ -210,14 +211,15 @@ std::vector<std::size_t> Walk(const Plain_Graph& g, const std::string& script, u
     return path;
 }
 
-// The fewest ticks from tick 0 to a position that `target` gives, over
+// The fewest ticks from `from` to a position that `target` gives, over
 // positions that `through` gives; -1 for none. Breadth first over positions.
 template <class Through, class Target>
-long Fewest_Ticks(const Plain_Graph& g, unsigned keys, Through through, Target target)
+long Fewest_Ticks(const Plain_Graph& g, std::size_t from, unsigned keys, Through through,
+                  Target target)
 {
     std::vector<long> ticks(g.edges + 1, -1);
-    std::vector<std::size_t> queue{g.edges};
-    ticks[g.edges] = 0;
+    std::vector<std::size_t> queue{from};
+    ticks[from] = 0;
     for (std::size_t i = 0; i < queue.size(); ++i) {
         const std::size_t p = queue[i];
         if (target(p)) {
@@ -234,9 +236,125 @@ long Fewest_Ticks(const Plain_Graph& g, unsigned keys, Through through, Target t
     return -1;
 }
 
+// The temporal operators in node `n` that decide its value at `p`: where
+// it stands because all its operands do, those of each; because one does,
+// none if a condition does, else those of the first that does.
+void Plain_Deciding(const Expression& f, const std::vector<Marks>& plain, int n, std::size_t p,
+                    std::vector<int>& deciding)
+{
+    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
+    if (!Temporal_Below(f, n)) {
+        return;
+    }
+    if (Is_Temporal(node.kind) || node.kind == NOT) {
+        if (Is_Temporal(node.kind)) {
+            deciding.push_back(n);
+        } else {
+            Plain_Deciding(f, plain, node.left, p, deciding);
+        }
+        return;
+    }
+    const bool v = plain[static_cast<std::size_t>(n)][p] != 0;
+    const bool a = plain[static_cast<std::size_t>(node.left)][p] != 0;
+    const bool b = plain[static_cast<std::size_t>(node.right)][p] != 0;
+    if ((node.kind == AND) == v) {
+        Plain_Deciding(f, plain, node.left, p, deciding);
+        Plain_Deciding(f, plain, node.right, p, deciding);
+        return;
+    }
+    const bool left = node.kind == OR ? a : !a;
+    const bool right = node.kind == AND ? !b : b;
+    if ((left && !Temporal_Below(f, node.left)) || (right && !Temporal_Below(f, node.right))) {
+        return;
+    }
+    Plain_Deciding(f, plain, left ? node.left : node.right, p, deciding);
+}
+
+// The evidence for node `n` from position `from`: a script as short as any,
+// or a lasso, that shows it on the plain marks; then each operator that
+// decides it where the evidence ends, with evidence from there.
+void Check_One(const Plain_Graph& g, const Expression& f, const std::vector<Marks>& plain, int n,
+               std::size_t from, const Ctl_Evidence& evidence, const std::string& name)
+{
+    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
+    const bool exists = node.kind == EX || node.kind == EF || node.kind == EG || node.kind == EU;
+    ASSERT_EQ(evidence.shown, plain[static_cast<std::size_t>(n)][from] == exists) << name;
+    if (!evidence.shown) {
+        return;
+    }
+    const auto keys = static_cast<unsigned>(node.value);
+    const Marks& l = plain[static_cast<std::size_t>(node.left)];
+    const Marks& r = plain[static_cast<std::size_t>(std::max(node.left, node.right))];
+    const char want = exists ? 1 : 0; // the operand shown to hold, or to fail
+    const std::vector<std::size_t> path = Walk(g, from, evidence.script + evidence.loop, keys);
+    const auto all = [](std::size_t) { return true; };
+    const auto is = [](const Marks& marks, char value) {
+        return [&marks, value](std::size_t p) { return marks[p] == value; };
+    };
+    const auto neither = [&](std::size_t p) { return l[p] == 0 && r[p] == 0; };
+    std::vector<int> parts{node.left};
+    std::size_t end = path.back();
+    if (evidence.lasso) {
+        // Round and round: the operand (EG f, AF not f) or not g (A[ U ]) all along.
+        const Marks& along = node.kind == AU ? r : l;
+        const char value = node.kind == AU ? char{0} : want;
+        EXPECT_TRUE(node.kind == EG || node.kind == AF || node.kind == AU) << name;
+        EXPECT_FALSE(evidence.loop.empty()) << name;
+        EXPECT_TRUE(std::all_of(path.begin(), path.end(), is(along, value))) << name;
+        const auto after = [&g](std::size_t p) { return p == g.edges ? 0 : g.x.next[p]; };
+        end = path[evidence.script.size()];
+        EXPECT_EQ(after(end), after(path.back())) << name << ": a loop";
+        parts = {node.kind == AU ? node.right : node.left};
+    } else {
+        long fewest = -1;
+        switch (node.kind) {
+        case EX:
+        case AX:
+            fewest = 1;
+            EXPECT_EQ(l[end], want) << name;
+            break;
+        case EF:
+        case AG:
+            fewest = Fewest_Ticks(g, from, keys, all, is(l, want));
+            EXPECT_EQ(l[end], want) << name;
+            break;
+        case EU:
+            fewest = Fewest_Ticks(g, from, keys, is(l, 1), is(r, 1));
+            EXPECT_EQ(r[end], 1) << name;
+            parts = {node.right};
+            break;
+        case AU:
+            fewest = Fewest_Ticks(g, from, keys, is(r, 0), neither);
+            EXPECT_TRUE(neither(end)) << name;
+            parts = {node.left, node.right};
+            break;
+        default:
+            ADD_FAILURE() << name << ": a script where a lasso was due";
+        }
+        EXPECT_EQ(static_cast<long>(evidence.script.size()), fewest) << name << ": the shortest";
+        if (node.kind == EU || node.kind == AU) {
+            const auto before_last = [&](std::size_t p) {
+                return node.kind == EU ? l[p] != 0 : r[p] == 0;
+            };
+            EXPECT_TRUE(std::all_of(path.begin(), path.end() - 1, before_last)) << name;
+        }
+    }
+    std::vector<int> deciding;
+    for (const int part : parts) {
+        Plain_Deciding(f, plain, part, end, deciding);
+    }
+    ASSERT_EQ(evidence.nested.size(), deciding.size()) << name << ": the nested operators";
+    for (std::size_t i = 0; i < deciding.size(); ++i) {
+        const int inner = deciding[i];
+        EXPECT_EQ(evidence.nested[i].operator_name.substr(0, 2),
+                  Temporal_Name(f.nodes[static_cast<std::size_t>(inner)].kind))
+            << name;
+        Check_One(g, f, plain, inner, end, evidence.nested[i], name + ", nested");
+    }
+}
+
 // The evidence that the formula's outermost operator under its nots gets:
-// one exactly when it is an E that holds or an A that fails; a script as
-// short as any, or a lasso, that shows it on the plain marks.
+// one exactly when it is an E that holds or an A that fails.
 void Check_Evidence(const Plain_Graph& g, const Expression& f, const std::vector<Marks>& plain,
                     const std::string& name)
 {
@@ -250,60 +368,8 @@ void Check_Evidence(const Plain_Graph& g, const Expression& f, const std::vector
     const bool shown =
         Is_Temporal(node.kind) && plain[static_cast<std::size_t>(n)][g.edges] == exists;
     ASSERT_EQ(answer.evidence.size(), shown ? 1U : 0U) << name;
-    if (!shown) {
-        return;
-    }
-    const Ctl_Evidence& evidence = answer.evidence[0];
-    const auto keys = static_cast<unsigned>(node.value);
-    const Marks& l = plain[static_cast<std::size_t>(node.left)];
-    const Marks& r = plain[static_cast<std::size_t>(std::max(node.left, node.right))];
-    const char want = exists ? 1 : 0; // the operand shown to hold, or to fail
-    const std::vector<std::size_t> path = Walk(g, evidence.script + evidence.loop, keys);
-    const auto all = [](std::size_t) { return true; };
-    const auto is = [](const Marks& marks, char value) {
-        return [&marks, value](std::size_t p) { return marks[p] == value; };
-    };
-    const auto neither = [&](std::size_t p) { return l[p] == 0 && r[p] == 0; };
-    if (evidence.lasso) {
-        // Round and round: the operand (EG f, AF not f) or not g (A[ U ]) all along.
-        const Marks& along = node.kind == AU ? r : l;
-        const char value = node.kind == AU ? char{0} : want;
-        EXPECT_TRUE(node.kind == EG || node.kind == AF || node.kind == AU) << name;
-        EXPECT_FALSE(evidence.loop.empty()) << name;
-        EXPECT_TRUE(std::all_of(path.begin(), path.end(), is(along, value))) << name;
-        const auto after = [&g](std::size_t p) { return p == g.edges ? 0 : g.x.next[p]; };
-        EXPECT_EQ(after(path[evidence.script.size()]), after(path.back())) << name << ": a loop";
-        return;
-    }
-    long fewest = -1;
-    switch (node.kind) {
-    case EX:
-    case AX:
-        fewest = 1;
-        EXPECT_EQ(l[path.back()], want) << name;
-        break;
-    case EF:
-    case AG:
-        fewest = Fewest_Ticks(g, keys, all, is(l, want));
-        EXPECT_EQ(l[path.back()], want) << name;
-        break;
-    case EU:
-        fewest = Fewest_Ticks(g, keys, is(l, 1), is(r, 1));
-        EXPECT_EQ(r[path.back()], 1) << name;
-        break;
-    case AU:
-        fewest = Fewest_Ticks(g, keys, is(r, 0), neither);
-        EXPECT_TRUE(neither(path.back())) << name;
-        break;
-    default:
-        ADD_FAILURE() << name << ": a script where a lasso was due";
-    }
-    EXPECT_EQ(static_cast<long>(evidence.script.size()), fewest) << name << ": the shortest";
-    if (node.kind == EU || node.kind == AU) {
-        const auto before_last = [&](std::size_t p) {
-            return node.kind == EU ? l[p] != 0 : r[p] == 0;
-        };
-        EXPECT_TRUE(std::all_of(path.begin(), path.end() - 1, before_last)) << name;
+    if (shown) {
+        Check_One(g, f, plain, n, g.edges, answer.evidence[0], name);
     }
 }
 
@@ -354,6 +420,13 @@ TEST(Ctl, EveryNodeIsLabelledAsTheOperatorsDefinitionsIteratedSay)
         {"not not AG not buzzer", ".abcdef"},
         {"AF AG not start", "f"},
         {"EF (door and EX EX EX door)", ".f"},
+        // Evidence nested under a lasso, and under a script that ends where
+        // an until's both operands fail.
+        {"EF (buzzer and EG not door)", ".abcdef"},
+        {"AF (door or AG not start)", ".ae"},
+        {"not A[ not door U AG start ]", ".abcdef"},
+        {"A[ AX not door U AG start ]", ".abcdef"},
+        {"EF (buzzer or EX door)", ".abcdef"},
     };
     std::size_t held = 0;
     for (const auto& row : cases) {
