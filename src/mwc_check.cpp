@@ -85,9 +85,10 @@ constexpr char HELP[] =
 constexpr char HELP_END[] =
     "numbers, true, false, the state names Wait_Input to Finished (in double\n"
     "quotes for state_name), keys 'a' to 'f' and 'q', and none; and, loosest\n"
-    "first: implies, or, and, not, = != < <= > >=, with parentheses.\n"
+    "first: implies, or, and, not, = != < <= > >=, + -, with parentheses; each\n"
+    "side of a comparison a value of the same kind, as time = before.time - 1.\n"
     "Any field but key, taken and buzzer can also be read as before.NAME: as the\n"
-    "tick found the oven, which is what that tick's panel shows.\n"
+    "tick found the oven, before its door sensor and its step.\n"
     "Example: mwc-check --always 'start implies not door'\n"
     "\n"
     "Exit status: 0 when every question holds or is met, the builds compared are\n"

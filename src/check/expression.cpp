@@ -101,11 +101,12 @@ struct Token {
         OPEN_SQUARE,
         CLOSE_SQUARE,
         COMPARE,
+        ARITHMETIC, // + or -
         BAD
     } kind = END;
     std::size_t offset = 0;
     std::size_t length = 0;
-    int compare = 0;   // EQ to GE, for a comparison
+    int compare = 0;   // EQ to GE, for a comparison; ADD or SUB for + and -
     double number = 0; // a number's value
 };
 
@@ -234,7 +235,7 @@ class Parser
                     ++end;
                 }
             }
-        } else if (std::isdigit(c) || (c == '-' && std::isdigit(at(end)))) {
+        } else if (std::isdigit(c)) {
             token_.kind = Token::DIGITS;
             while (std::isdigit(at(end))) {
                 ++end;
@@ -261,6 +262,9 @@ class Parser
             token_.kind = c == '(' ? Token::OPEN : Token::CLOSE;
         } else if (formula_ && (c == '[' || c == ']')) {
             token_.kind = c == '[' ? Token::OPEN_SQUARE : Token::CLOSE_SQUARE;
+        } else if ((c == '+' || c == '-') && !(c == '-' && text_.substr(next_, 3) == "-->")) {
+            token_.kind = Token::ARITHMETIC;
+            token_.compare = c == '+' ? ADD : SUB;
         } else if (c == '=' && at(end) == '=') {
             token_.kind = Token::BAD; // a common slip, named below
             end += 1;
@@ -439,7 +443,7 @@ class Parser
 
     bool Comparison(Part& part)
     {
-        if (!Operand(part)) {
+        if (!Sum(part)) {
             return false;
         }
         if (token_.kind == Token::BAD) {
@@ -451,7 +455,7 @@ class Parser
         const Token sign = token_;
         Advance();
         Part right;
-        if (!Operand(right)) {
+        if (!Sum(right)) {
             return false;
         }
         const bool ordering = sign.compare != EQ && sign.compare != NE;
@@ -488,6 +492,49 @@ class Parser
         return true;
     }
 
+    // Numbers added and taken away, left to right: time = before.time - 1.
+    bool Sum(Part& part)
+    {
+        if (!Signed_Operand(part)) {
+            return false;
+        }
+        while (token_.kind == Token::ARITHMETIC) {
+            const Token sign = token_;
+            Advance();
+            Part right;
+            if (!Signed_Operand(right)) {
+                return false;
+            }
+            for (const Part* side : {&part, &right}) {
+                if (side->type != NUMBER) {
+                    return Fail(*side, Words({"only numbers are added or taken away, not ",
+                                              Describe(side->type)}));
+                }
+            }
+            part.node = Add(sign.compare, part.node, right.node);
+            part.length = right.offset + right.length - part.offset;
+            part.state_field = part.number_constant = false;
+        }
+        return true;
+    }
+
+    // An operand, or a number written with a minus sign: -1.
+    bool Signed_Operand(Part& part)
+    {
+        if (token_.kind != Token::ARITHMETIC || token_.compare != SUB) {
+            return Operand(part);
+        }
+        const Token sign = token_;
+        Advance();
+        if (token_.kind != Token::DIGITS) {
+            return Fail(sign, "a minus sign goes between two values, or before a number");
+        }
+        token_.number = -token_.number;
+        token_.length += token_.offset - sign.offset;
+        token_.offset = sign.offset;
+        return Operand(part);
+    }
+
     bool Operand(Part& part)
     {
         part = Part{};
@@ -498,6 +545,7 @@ class Parser
             return Fail(token_, "a value is missing at the end");
         case Token::CLOSE:
         case Token::COMPARE:
+        case Token::ARITHMETIC:
             return Fail(token_, Words({"a value is missing before '", Text(token_), "'"}));
         case Token::BAD:
             return Bad_Token();
@@ -766,6 +814,10 @@ double Value(const Expression::Node& node, const std::vector<double>& values,
         return operand(node.left) > operand(node.right);
     case GE:
         return operand(node.left) >= operand(node.right);
+    case ADD:
+        return operand(node.left) + operand(node.right);
+    case SUB:
+        return operand(node.left) - operand(node.right);
     default:
         break;
     }

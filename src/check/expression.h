@@ -2,12 +2,13 @@
 // says, such as "start implies not door".
 //
 // Fields are the trace's names, except the tick's number and character, and
-// before.NAME for a field of the oven as the tick found it (what that tick's
-// panel shows); constants are numbers, true and false, the controller's state names (equal
-// to their numbers, or in double quotes for state_name), key characters 'a'
-// to 'f' and 'q', and none. Operators, loosest first: implies (right to
-// left), or, and, not, then the comparisons = != < <= > >=; parentheses
-// group.
+// before.NAME for a field of the oven as the tick found it, before the
+// tick's door sensor and step; constants are numbers, true and false, the
+// controller's state names (equal to their numbers, or in double quotes for
+// state_name), key characters 'a' to 'f' and 'q', and none. Operators,
+// loosest first: implies (right to left), or, and, not, the comparisons
+// = != < <= > >=, then + and - between numbers (left to right);
+// parentheses group.
 #pragma once
 
 #include <array>
@@ -57,6 +58,8 @@ struct Expression {
         LE,
         GT,
         GE,
+        ADD, // left + right, of numbers
+        SUB, // left - right
         EX,
         AX,
         EF,

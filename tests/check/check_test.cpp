@@ -153,6 +153,10 @@ TEST(Check, BadConditionsSayWhatAndWhere)
         {"not not", "a value is missing at the end", 7},
         {"key < 'a'", "keys are equal or not, never ordered", 4},
         {"1 < time < 3", "comparisons do not chain", 9},
+        {"door + 1 = 2", "only numbers are added or taken away, not a condition", 0},
+        {"time = 1 - 'a'", "only numbers are added or taken away, not a key", 11},
+        {"- time = 1", "a minus sign goes between two values, or before a number", 0},
+        {"time = 1 +", "a value is missing at the end", 10},
         {"Door", "fields are written in lower case, as door", 0},
         {"key = a", "a key is written in single quotes, as 'a'", 6},
         {"key = \"e\"", "a key is written in single quotes, as 'e'", 6},
@@ -317,6 +321,16 @@ TEST(Check, EachFormAnswersInItsOwnWordsAndRoles)
         {{"--ctl", "AF buzzer"},
          "  fails: a counterexample to AF, round and round: (.)\n",
          "counterexample"},
+        // Sums: the first heating step, 30 ticks after the start; the time
+        // cleared by switching the unit back to time, 10 s at once.
+        {{"--reach", "cur_temp = before.cur_temp + 10"},
+         "  met after 35 ticks: c . a . e .{30}\n",
+         "witness"},
+        {{"--always", "time - before.time >= -1"},
+         "  fails after 5 ticks: a . c . c\n",
+         "counterexample"},
+        // Left to right: 0, where right to left would be 10.
+        {{"--reach", "10 - 5 - 5 = time and time - -1 = 1"}, "  met after 1 tick: .\n", "witness"},
     };
     for (const auto& row : cases) {
         const std::string text = Run_Tool(MWC_CHECK_PATH, row.question).output;
