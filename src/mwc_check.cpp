@@ -61,7 +61,9 @@ constexpr char HELP[] =
     "      --script FILE   write the first evidence script to FILE, one byte per\n"
     "                      tick and '.' for no key, for mwc-replay and mwc; a\n"
     "                      loop is written three times. Given again, each FILE\n"
-    "                      takes the next evidence shown\n"
+    "                      takes the next evidence shown, in the order shown: a\n"
+    "                      nested operator's after its parents', a compare's,\n"
+    "                      each missed transition's, the tour\n"
     "\n"
     "      --save FILE     write what this build does over every key script (its\n"
     "                      graph and trace lines) to FILE; - is standard output\n"
@@ -371,6 +373,11 @@ bool Cover_And_Tour(std::FILE* out, const Request& request, const Exploration& e
         }
         std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
         all = Print_Cover(out, request.cover_path, coverage, graph.moves, request.json);
+        for (const Move_Coverage& move : coverage.moves) {
+            if (move.taken == 0) {
+                scripts.push_back(move.shortest); // each missed transition's, in order
+            }
+        }
     }
     if (request.tour) {
         const bool after = !request.questions.empty() || request.cover_path != nullptr;
@@ -433,8 +440,10 @@ int Read_Inputs(Request& request)
 }
 
 // --save and --compare: this build's graph into a file, or beside a saved
-// one; whether it was written, and the builds are the same.
-bool Save_And_Compare(std::FILE* out, Request& request, const Exploration& exploration)
+// one; whether it was written, and the builds are the same. A difference's
+// script goes on `scripts`.
+bool Save_And_Compare(std::FILE* out, Request& request, const Exploration& exploration,
+                      std::vector<std::string>& scripts)
 {
     bool all = true;
     if (request.save_path != nullptr) {
@@ -454,6 +463,9 @@ bool Save_And_Compare(std::FILE* out, Request& request, const Exploration& explo
         }
         std::fputs(request.questions.empty() || request.json ? "" : "\n", out);
         all = Print_Compare(out, request.compare_path, difference, request.json) && all;
+        if (!difference.same) {
+            scripts.push_back(difference.script);
+        }
     }
     return all;
 }
@@ -476,7 +488,7 @@ bool Answer_All(std::FILE* out, int out_fd, Request& request,
         all = Print_Answers(out, out_fd, request.questions, exploration, request.json, scripts);
     }
     if (request.save_path != nullptr || request.compare_path != nullptr) {
-        all = Save_And_Compare(out, request, exploration) && all;
+        all = Save_And_Compare(out, request, exploration, scripts) && all;
     }
     if (request.cover_path != nullptr || request.tour) {
         all = Cover_And_Tour(out, request, exploration, scripts) && all;

@@ -564,6 +564,26 @@ TEST(Check, EachFormOfQuestionIsItsFormula)
     }
 }
 
+// The evidence of the first operator nested in a --ctl answer, written by a
+// second --script after its parent's: the two scripts as one, whose last
+// tick, or its lasso's way in, mwc-replay replays to the line shown.
+void Check_Nested_Chain(const std::vector<std::string>& question, const std::string& chain,
+                        const char* last)
+{
+    const Scratch_File parent;
+    const Scratch_File nested;
+    std::vector<std::string> command = question;
+    command.insert(command.end(), {"--script", parent.Path(), "--script", nested.Path()});
+    const Mwc_Run run = Run_Tool(MWC_CHECK_PATH, command);
+    const std::string written = Read_File(nested.Path());
+    const Mwc_Run replay = Run_Tool(MWC_REPLAY_PATH, {"--trace", nested.Path()});
+    EXPECT_EQ(written.substr(0, chain.size()), chain) << run.output << run.errors;
+    EXPECT_NE(Line(replay.output, chain.size()).find(last), std::string::npos)
+        << question.back() << ": " << Line(replay.output, chain.size());
+    const std::string json = Run_Tool(MWC_CHECK_PATH, {question[0], question[1], "--json"}).output;
+    EXPECT_NE(json.find("\"nested\":[{\"operator\":"), std::string::npos) << json;
+}
+
 TEST(Check, FormulasAndQuestionsOverTimeGiveEvidenceThatReplays)
 {
     char path[] = "/tmp/mwc-check-formula-XXXXXX";
@@ -577,6 +597,8 @@ TEST(Check, FormulasAndQuestionsOverTimeGiveEvidenceThatReplays)
         const char* loop;             // the shortest loop of a lasso; nullptr for none
         const char* last;             // on the script's last line; or, for a lasso, on none
         const char* bounds = nullptr; // fewest and most, as --json gives them
+        const char* nested = nullptr; // the first nested operator's script, after the first's
+        const char* nested_last = nullptr; // on the last line of the two, or of its lasso's way in
     } cases[] = {
         // The shortest cooking heats to 30 degrees; its buzzer a tick later.
         {{"--ctl", "EF state = Finished"},
@@ -621,10 +643,31 @@ TEST(Check, FormulasAndQuestionsOverTimeGiveEvidenceThatReplays)
          nullptr,
          "\"start\":false",
          "1 6002"},
+        // The tick after the buzzer's first, a starts a time again; and after
+        // it, with the door shut, it stays shut for ever.
+        {{"--ctl", "AG (buzzer implies AX (state = Wait_Input and not start))"},
+         "fails",
+         "c.a.e................................",
+         nullptr,
+         "\"buzzer\":true",
+         nullptr,
+         "a",
+         "\"state_name\":\"Add_Short\""},
+        {{"--ctl", "EF (buzzer and EG not door)"},
+         "holds",
+         "c.a.e................................",
+         nullptr,
+         "\"buzzer\":true",
+         nullptr,
+         "",
+         "\"buzzer\":true"},
     };
     for (const auto& row : cases) {
         const Json_Answer answer = Ask(row.question, path);
         const std::string asked = row.question.back();
+        if (row.nested != nullptr) {
+            Check_Nested_Chain(row.question, answer.script + row.nested, row.nested_last);
+        }
         EXPECT_EQ(answer.verdict, row.verdict) << asked;
         EXPECT_EQ(answer.script, row.script) << asked;
         if (row.bounds != nullptr) {

@@ -9,7 +9,10 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "run_mwc.h"
 
@@ -62,3 +65,32 @@ inline std::string Sealed(std::string bytes)
     }
     return bytes;
 }
+
+// A file of one test's own, gone when the test ends.
+class Scratch_File
+{
+  public:
+    Scratch_File()
+    {
+        const int fd = mkstemp(path_);
+        EXPECT_GE(fd, 0);
+        close(fd);
+    }
+    ~Scratch_File()
+    {
+        unlink(path_);
+    }
+    Scratch_File(const Scratch_File&) = delete;
+    Scratch_File& operator=(const Scratch_File&) = delete;
+    const char* Path() const
+    {
+        return path_;
+    }
+    void Write(const std::string& bytes) const
+    {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+  private:
+    char path_[sizeof "/tmp/mwc-check-scratch-XXXXXX"] = "/tmp/mwc-check-scratch-XXXXXX";
+};

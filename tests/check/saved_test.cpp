@@ -97,40 +97,12 @@ class Stepper
     std::FILE* from_ = nullptr;
 };
 
-// A file of one test's own, gone when the test ends.
-class Scratch_File
+// The graph that the mwc-check at `check` saves, through `file`.
+std::string Saved_By(const Scratch_File& file, const char* check)
 {
-  public:
-    Scratch_File()
-    {
-        const int fd = mkstemp(path_);
-        EXPECT_GE(fd, 0);
-        close(fd);
-    }
-    ~Scratch_File()
-    {
-        unlink(path_);
-    }
-    Scratch_File(const Scratch_File&) = delete;
-    Scratch_File& operator=(const Scratch_File&) = delete;
-    const char* Path() const
-    {
-        return path_;
-    }
-    void Write(const std::string& bytes) const
-    {
-        std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
-    }
-    // The graph that the mwc-check at `check` saves, through this file.
-    std::string Saved_By(const char* check) const
-    {
-        EXPECT_EQ(Exit_Status(Run_Tool(check, {"--save", path_})), 0);
-        return Read_File(path_);
-    }
-
-  private:
-    char path_[sizeof "/tmp/mwc-check-saved-XXXXXX"] = "/tmp/mwc-check-saved-XXXXXX";
-};
+    EXPECT_EQ(Exit_Status(Run_Tool(check, {"--save", file.Path()})), 0);
+    return Read_File(file.Path());
+}
 
 // Where a saved file of this build keeps its tables: after the last
 // field's name come the counts, then the transitions, the lines of each
@@ -291,7 +263,7 @@ std::string Json_Field(const std::string& json, const std::string& name)
 std::string Compare_As_The_Plain_Search(const char* saved_check, const char* saved_stepper)
 {
     const Scratch_File file;
-    file.Saved_By(saved_check);
+    Saved_By(file, saved_check);
     const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", file.Path(), "--json"});
     EXPECT_EQ(Json_Field(compare.output, "verdict"), "differs") << compare.output;
     const std::string script = Json_Field(compare.output, "script");
@@ -340,7 +312,7 @@ TEST(Saved, AHeatingPeriodChangedPartsWhereTheTemperatureRises)
 TEST(Saved, EveryFieldAndQsLineAreCompared)
 {
     const Scratch_File file;
-    const std::string saved = file.Saved_By(MWC_CHECK_PATH);
+    const std::string saved = Saved_By(file, MWC_CHECK_PATH);
     const Saved_Layout layout = Layout_Of(saved);
     const std::size_t line_of_at = layout.line_of_at;
     const std::size_t lines_at = layout.lines_at;
@@ -379,7 +351,7 @@ TEST(Saved, TwoConfigurationsMergedInTheSavedGraphAreTold)
     // into the second leads to the first. Pairs of the two builds then
     // share the saved one, and only a search of pairs tells them apart.
     const Scratch_File file;
-    std::string merged = file.Saved_By(MWC_CHECK_PATH);
+    std::string merged = Saved_By(file, MWC_CHECK_PATH);
     const Saved_Layout layout = Layout_Of(merged);
     const auto lines_of = [&](std::uint32_t c) {
         return merged.substr(layout.line_of_at + std::size_t{c} * (QUIT + 1) * 4, (QUIT + 1) * 4);
@@ -424,7 +396,7 @@ TEST(Saved, TwoConfigurationsMergedInTheSavedGraphAreTold)
 TEST(Saved, AnIndexJustPastItsTableIsRefused)
 {
     const Scratch_File file;
-    const std::string saved = file.Saved_By(MWC_CHECK_PATH);
+    const std::string saved = Saved_By(file, MWC_CHECK_PATH);
     const Saved_Layout layout = Layout_Of(saved);
     const struct {
         std::size_t at;
