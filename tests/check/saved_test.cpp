@@ -263,10 +263,13 @@ std::string Json_Field(const std::string& json, const std::string& name)
 std::string Compare_As_The_Plain_Search(const char* saved_check, const char* saved_stepper)
 {
     const Scratch_File file;
+    const Scratch_File written;
     Saved_By(file, saved_check);
-    const Mwc_Run compare = Run_Tool(MWC_CHECK_PATH, {"--compare", file.Path(), "--json"});
+    const Mwc_Run compare = Run_Tool(
+        MWC_CHECK_PATH, {"--compare", file.Path(), "--json", "--script", written.Path()});
     EXPECT_EQ(Json_Field(compare.output, "verdict"), "differs") << compare.output;
     const std::string script = Json_Field(compare.output, "script");
+    EXPECT_EQ(Read_File(written.Path()), script) << "the script written";
     Stepper saved(saved_stepper);
     Stepper now(OVEN_STEPPER_PATH);
     const std::string plain = Plain_Compare(saved, now);
