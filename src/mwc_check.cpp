@@ -35,7 +35,8 @@ constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 constexpr char USAGE[] =
     "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--inevitable EXPR]...\n"
     "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']...\n"
-    "                 [--ctl FORMULA]... [--keys SET] [--graph[=mermaid|dot|json]]\n"
+    "                 [--ctl FORMULA]... [--values 'FIELD where EXPR']...\n"
+    "                 [--keys SET] [--graph[=mermaid|dot|json]]\n"
     "                 [--json] [--script FILE]... [--max-configurations N]\n"
     "                 [--save FILE] [--compare FILE] [--cover FILE] [--tour]\n";
 // Exit status when the exploration stopped at its limit: no answer is known.
@@ -52,7 +53,8 @@ constexpr char HELP_OVER_TIME[] =
     "Over time, on never-ending scripts (no q), with the fewest and the most ticks:\n";
 constexpr char HELP[] =
     "      --keys SET      press only these in the scripts of every question over\n"
-    "                      time (after P for a leads-to): '.' for no key, a to f\n"
+    "                      time (after P for a leads-to) and of --values: '.' for\n"
+    "                      no key, a to f\n"
     "\n"
     "      --json          one JSON object per line, one per question\n"
     "      --graph[=FORMAT]  print the controller's states and the transitions\n"

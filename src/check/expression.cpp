@@ -128,16 +128,17 @@ class Parser
     {
     }
 
-    bool Parse()
+    // A condition; or, for `value`, a value of any kind.
+    bool Parse(bool value = false)
     {
         expression_.nodes.clear();
         expression_.uses_before = false;
         Advance();
         if (token_.kind == Token::END) {
-            return Fail(token_, "empty condition");
+            return Fail(token_, value ? "empty value" : "empty condition");
         }
         Part whole;
-        if (!Implies(whole) || !Condition(whole)) {
+        if (!Implies(whole) || (!value && !Condition(whole))) {
             return false;
         }
         if (token_.kind == Token::CLOSE) {
@@ -832,6 +833,11 @@ bool Parse_Expression(std::string_view text, Expression& expression, Expression_
     return Parser(text, expression, error, false).Parse();
 }
 
+bool Parse_Value(std::string_view text, Expression& value, Expression_Error& error)
+{
+    return Parser(text, value, error, false).Parse(true);
+}
+
 bool Parse_Formula(std::string_view text, Expression& formula, Expression_Error& error)
 {
     return Parser(text, formula, error, true).Parse();
@@ -884,6 +890,12 @@ bool Evaluate_Part(const Expression& formula, int first, int root, const Trace_L
         values[i] = Value(formula.nodes[i], values, line, before);
     }
     return values[static_cast<std::size_t>(root)] != 0;
+}
+
+double Evaluate_Value(const Expression& value, const Trace_Line& line, const Trace_Line& before)
+{
+    Evaluate_Part(value, 0, value.root, line, before);
+    return value.values[static_cast<std::size_t>(value.root)];
 }
 
 bool Evaluate(const Expression& expression, const Trace_Line& line, const Trace_Line& before)

@@ -96,6 +96,10 @@ struct Expression_Error {
 // Parses `text`; false, with `error` said, when it is not a condition.
 bool Parse_Expression(std::string_view text, Expression& expression, Expression_Error& error);
 
+// Parses a value to read from a line: a field, a before. field, a sum, a
+// condition (1 where it holds, else 0), as the two sides of a comparison are.
+bool Parse_Value(std::string_view text, Expression& value, Expression_Error& error);
+
 // Parses a formula of conditions and temporal operators: AG AF AX EG EF EX
 // as prefixes that bind as tightly as not, A[ F U G ] and E[ F U G ].
 bool Parse_Formula(std::string_view text, Expression& formula, Expression_Error& error);
@@ -122,6 +126,9 @@ bool Parse_Leads_To(std::string_view text, Expression& from, Expression& to,
 bool Evaluate(const Expression& expression, const Trace_Line& line, const Trace_Line& before);
 // The same, for one that reads no before. field.
 bool Evaluate(const Expression& expression, const Trace_Line& line);
+// A value's number on `line`, after a tick that found the oven as `before`
+// shows it: a key's code, a state's number, 1 or 0 for a condition.
+double Evaluate_Value(const Expression& value, const Trace_Line& line, const Trace_Line& before);
 // The value of node `root` of a formula, whose part (root and the nodes
 // before it that it uses, from `first` on) holds no temporal operator.
 bool Evaluate_Part(const Expression& formula, int first, int root, const Trace_Line& line,

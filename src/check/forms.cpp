@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "check/report.h"
+#include "check/values.h"
 
 namespace
 {
@@ -11,25 +12,30 @@ namespace
 constexpr std::array<Query_Form, QUERY_COUNT> FORMS = {{
     {Query::ALWAYS, "always", "EXPR",
      "      --always EXPR   EXPR holds on every trace line of every script\n",
-     false, Parse_Condition, Judge_Property, Print_Property},
+     false, Parse_Condition, Judge_Property, Print_Property, Print_Json},
     {Query::REACH, "reach", "EXPR",
      "      --reach EXPR    some script makes a trace line where EXPR holds\n",
-     false, Parse_Condition, Judge_Property, Print_Property},
+     false, Parse_Condition, Judge_Property, Print_Property, Print_Json},
     {Query::INEVITABLE, "inevitable", "EXPR",
      "      --inevitable EXPR  on every never-ending script some line has EXPR\n",
-     true, Parse_Condition, Judge_Over_Time, Print_Over_Time},
+     true, Parse_Condition, Judge_Over_Time, Print_Over_Time, Print_Json},
     {Query::FOREVER, "forever", "EXPR",
      "      --forever EXPR  some never-ending script has EXPR on every line\n",
-     true, Parse_Condition, Judge_Over_Time, Print_Over_Time},
+     true, Parse_Condition, Judge_Over_Time, Print_Over_Time, Print_Json},
     {Query::LEADS_TO, "leads-to", "'P --> Q'",
      "      --leads-to 'P --> Q'  after every line with P, a line with Q comes, on\n"
      "                      that line or a later one, whatever is pressed\n",
-     true, Parse_Leads_To_Question, Judge_Over_Time, Print_Over_Time},
+     true, Parse_Leads_To_Question, Judge_Over_Time, Print_Over_Time, Print_Json},
     {Query::CTL, "ctl", "FORMULA",
      "      --ctl FORMULA   FORMULA holds at tick 0, start-up: a condition; not, and,\n"
      "                      or, implies of formulas; AG AF AX EG EF EX of one; or\n"
      "                      A[ F U G ] and E[ F U G ] (see mwc-check(1))\n",
-     true, Parse_Ctl, Judge_Ctl, Print_Ctl},
+     true, Parse_Ctl, Judge_Ctl, Print_Ctl, Print_Json},
+    {Query::VALUES, "values", "'FIELD where EXPR'",
+     "      --values 'FIELD where EXPR'  every value FIELD (a field, before.NAME,\n"
+     "                      or a sum) takes on a line where EXPR holds, each with a\n"
+     "                      shortest script; without where, on every line\n",
+     false, Parse_Values_Question, Judge_Values, Print_Values, Print_Values_Json},
 }};
 // clang-format on
 
@@ -167,5 +173,6 @@ void Add_Property(Question& question, std::vector<Property>& properties)
 bool Uses_Before(const Question& question)
 {
     const Temporal_Query& asked = question.temporal;
-    return question.formula.uses_before || asked.condition.uses_before || asked.from.uses_before;
+    return question.formula.uses_before || question.value.uses_before ||
+           asked.condition.uses_before || asked.from.uses_before;
 }

@@ -14,8 +14,8 @@
 #include "check/expression.h"
 #include "check/temporal.h"
 
-enum class Query { ALWAYS, REACH, INEVITABLE, FOREVER, LEADS_TO, CTL };
-constexpr std::size_t QUERY_COUNT = 6;
+enum class Query { ALWAYS, REACH, INEVITABLE, FOREVER, LEADS_TO, CTL, VALUES };
+constexpr std::size_t QUERY_COUNT = 7;
 
 // A question as the user wrote it, and what it was parsed to.
 struct Question {
@@ -24,6 +24,7 @@ struct Question {
     std::size_t property = 0;  // always and reach: its index in the exploration's evidence
     Temporal_Query temporal{}; // inevitable, forever and leads-to
     Expression formula{};      // ctl
+    Expression value{};        // values: what is read from each line
     long max_ticks = -1;       // a built-in's bound on the most ticks, or -1 for none
 };
 
@@ -39,6 +40,7 @@ struct Verdict {
     long most = 0;
     std::vector<Temporal_Evidence> evidence;
     std::string outermost; // ctl: the operator the evidence is for, or ""
+    std::vector<std::string> values; // values: each evidence's, as the trace writes it
 };
 
 // Prints one answer as text; every line after the question's own begins
@@ -46,6 +48,9 @@ struct Verdict {
 using Print_Answer = void (*)(std::FILE* out, int fd, const Question& question,
                               const Verdict& verdict, const Exploration& exploration,
                               const char* indent);
+// Prints one answer as a line of JSON.
+using Print_Json_Answer = void (*)(std::FILE* out, const Question& question,
+                                   const Verdict& verdict);
 
 struct Query_Form {
     Query query;
@@ -58,6 +63,7 @@ struct Query_Form {
     bool (*parse)(Question& question, unsigned keys, Expression_Error& error);
     Verdict (*judge)(const Question& question, const Exploration& exploration);
     Print_Answer print;
+    Print_Json_Answer json;
 };
 
 const std::array<Query_Form, QUERY_COUNT>& Query_Forms();
@@ -74,7 +80,8 @@ void Add_Property(Question& question, std::vector<Property>& properties);
 // keeps the lines before each tick.
 bool Uses_Before(const Question& question);
 
-// The judges and parsers (judge.cpp) and printers (report.cpp) of the rows.
+// The parsers and judges (forms.cpp) and printers (report.cpp) of the rows;
+// --values has its own (values.h).
 bool Parse_Condition(Question& question, unsigned keys, Expression_Error& error);
 bool Parse_Leads_To_Question(Question& question, unsigned keys, Expression_Error& error);
 bool Parse_Ctl(Question& question, unsigned keys, Expression_Error& error);
@@ -87,3 +94,4 @@ void Print_Over_Time(std::FILE* out, int fd, const Question& question, const Ver
                      const Exploration& exploration, const char* indent);
 void Print_Ctl(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
                const Exploration& exploration, const char* indent);
+void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict);

@@ -222,6 +222,8 @@ std::string Nested_Json(const std::vector<Ctl_Evidence>& nested)
     return json.append("]");
 }
 
+} // namespace
+
 void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict)
 {
     // Appended, never "literal" + std::string: g++ 12 at -O3 takes that for
@@ -256,8 +258,6 @@ void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict
     line.append("]}\n");
     std::fputs(line.c_str(), out);
 }
-
-} // namespace
 
 namespace
 {
@@ -416,7 +416,7 @@ bool Print_Answers(std::FILE* out, int fd, const std::vector<Question>& question
         const Verdict verdict = form.judge(question, exploration);
         all = all && verdict.good;
         if (json) {
-            Print_Json(out, question, verdict);
+            form.json(out, question, verdict);
         } else {
             form.print(out, fd, question, verdict, exploration, "");
         }

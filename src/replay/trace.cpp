@@ -106,6 +106,19 @@ int Trace_Line_Text(char* out, std::size_t room, const double* values)
     return static_cast<int>(length);
 }
 
+int Trace_Value_Text(char* out, std::size_t room, std::size_t field, double value)
+{
+    assert(field < TRACE_FIELD_COUNT && room > 0);
+    char text[TRACE_LINE_SIZE];
+    const int written = Write_Field(text, sizeof text, ',', TRACE_FIELDS[field], value);
+    // After ,"name":
+    const int prefix = static_cast<int>(std::strlen(TRACE_FIELDS[field].name)) + 4;
+    if (written < prefix || static_cast<std::size_t>(written) >= sizeof text) {
+        return -1;
+    }
+    return std::snprintf(out, room, "%s", text + prefix);
+}
+
 bool Trace_Tick(int fd, long tick, const Tick_Record& record)
 {
     assert(tick >= 1 && "ticks are numbered from 1");

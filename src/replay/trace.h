@@ -19,6 +19,11 @@ int Trace_Line_Text(char* out, std::size_t room, const double* values);
 // Writes out what the buffer holds; false when writing failed.
 bool Trace_Flush(int fd);
 
+// Field `field`'s value alone, as a trace line writes it (1, 20.0, true,
+// "Finished", or null for no key), into `out` with its NUL, as snprintf
+// writes; -1 when it cannot be written.
+int Trace_Value_Text(char* out, std::size_t room, std::size_t field, double value);
+
 // Appends `size` bytes of `text` to the same buffer, to go to `fd` as the
 // lines do; false when writing failed. For other forms of the trace.
 bool Trace_Write(int fd, const char* text, std::size_t size);

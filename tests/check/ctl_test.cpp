@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <map>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -554,4 +555,74 @@ TEST(Ctl, EachFormOfQuestionIsThePlainLabellersFormula)
     EXPECT_GT(good, 10U) << "some hold";
     const std::size_t asked = questions.size() + std::size(over_time) * 3U * conditions.size();
     EXPECT_LT(good, asked - 10) << "and some fail";
+}
+
+// Every value and its shortest script against a plain search over the
+// positions, depth by depth, with q's lines one tick past each position
+// when every key may be pressed; each script walked to a line that has the
+// value and meets the condition.
+TEST(Values, EveryValueComesWithAShortestScriptToALineThatShowsIt)
+{
+    const Plain_Graph g{Explored()};
+    const struct {
+        const char* question;
+        const char* keys;
+    } cases[] = {
+        {"before.state where door and not before.door", ".abcdef"},
+        {"key", ".abcdef"},
+        {"time - before.time where state = Time_Cooking", ".ade"},
+        {"cur_temp where buzzer", ".abcdef"},
+        {"set_temp where state = Temp_Cooking", ".abce"},
+        {"state = before.state where key = 'f'", "f"},
+    };
+    for (const auto& row : cases) {
+        Question question{Query::VALUES, row.question};
+        ASSERT_TRUE(Parse_Question(stderr, question, Keys(row.keys))) << row.question;
+        const unsigned keys = Keys(row.keys);
+        const bool quits = keys == ALL_STEP_INPUTS;
+        // The fewest ticks to a line with each value.
+        std::map<double, long> plain;
+        const auto see = [&](const Trace_Line& line, const Trace_Line& before, long ticks) {
+            if (Evaluate(question.temporal.condition, line, before)) {
+                plain.emplace(Evaluate_Value(question.value, line, before), ticks);
+            }
+        };
+        std::vector<long> depth(g.edges + 1, -1);
+        std::vector<std::size_t> queue{g.edges};
+        depth[g.edges] = 0;
+        for (std::size_t i = 0; i < queue.size(); ++i) {
+            const std::size_t p = queue[i];
+            const std::size_t after = p == g.edges ? 0 : g.x.next[p];
+            if (p != g.edges) {
+                see(g.Line(p), g.Before(p), depth[p]);
+            }
+            if (quits) {
+                see(g.x.lines[g.x.quit_line_of[after]], g.x.before_lines[g.x.before_of[after]],
+                    depth[p] + 1);
+            }
+            for (int input = 0; input < STEP_INPUTS; ++input) {
+                const std::size_t q = g.Next(p, input);
+                if (On(keys, input) && depth[q] < 0) {
+                    depth[q] = depth[p] + 1;
+                    queue.push_back(q);
+                }
+            }
+        }
+        const Verdict verdict = Form_Of(Query::VALUES).judge(question, g.x);
+        ASSERT_EQ(verdict.evidence.size(), plain.size()) << row.question;
+        std::map<double, long> shown;
+        for (const Temporal_Evidence& evidence : verdict.evidence) {
+            std::string script = evidence.script;
+            const bool quit = !script.empty() && script.back() == KEY_QUIT;
+            script.resize(script.size() - (quit ? 1 : 0));
+            const std::size_t end = Walk(g, g.edges, script, keys).back();
+            const std::size_t after = end == g.edges ? 0 : g.x.next[end];
+            const Trace_Line& line = quit ? g.x.lines[g.x.quit_line_of[after]] : g.Line(end);
+            const Trace_Line& before = quit ? g.x.before_lines[g.x.before_of[after]] : g.Before(end);
+            EXPECT_TRUE(Evaluate(question.temporal.condition, line, before)) << evidence.script;
+            shown.emplace(Evaluate_Value(question.value, line, before),
+                          static_cast<long>(evidence.script.size()));
+        }
+        EXPECT_EQ(shown, plain) << row.question << " on " << row.keys;
+    }
 }
