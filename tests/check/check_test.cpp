@@ -342,6 +342,17 @@ TEST(Check, EachFormAnswersInItsOwnWordsAndRoles)
                   std::string::npos)
             << line;
     }
+    // A field's values, each with its script: the first also in a file.
+    const Scratch_File first;
+    const std::string values =
+        Run_Tool(MWC_CHECK_PATH, {"--values", "before.state where door and not before.door",
+                                  "--json", "--script", first.Path()})
+            .output;
+    const std::string expected = "{\"query\":\"values\",\"condition\":\"before.state where "
+                                     "door and not before.door\",\"values\":[{\"value\":1,"
+                                     "\"script\":\"f\"},{\"value\":2,";
+    EXPECT_EQ(values.substr(0, expected.size()), expected) << values;
+    EXPECT_EQ(Read_File(first.Path()), "f");
     // The help lists the questions over time under their own heading.
     const std::string help = Run_Tool(MWC_CHECK_PATH, {"--help"}).output;
     const std::size_t over_time = help.find("\nOver time");
