@@ -1,5 +1,5 @@
 // Arbitrary text as a condition of mwc-check, as typed on a command line,
-// and as a leads-to, P --> Q. A text that does not parse must say why and
+// as a leads-to, P --> Q, and as a value of --values. A text that does not parse must say why and
 // point inside the text. One that does must evaluate on any trace line, and
 // must parse again inside "not (...)" to the opposite answer: grouping
 // changes nothing else. Whatever it is, it is shown safely.
@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "check/expression.h"
+#include "check/forms.h"
 #include "replay/shown.h"
 
 namespace
@@ -85,6 +86,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          error.length > text.size() - error.offset)) {
         Fail("a leads-to error without a message or outside the text", text);
     }
+    // As a value for --values: an error inside the text, or a value that a
+    // condition is also a value of.
+    Expression value;
+    const bool is_value = Parse_Value(text, value, error);
+    if (!is_value && (error.message.empty() || error.offset > text.size() ||
+                      error.length > text.size() - error.offset)) {
+        Fail("a value's error without a message or outside the text", text);
+    }
+    // As --values 'FIELD where EXPR'.
+    Question values{Query::VALUES, std::string(text)};
+    if (!Form_Of(Query::VALUES).parse(values, ALL_STEP_INPUTS, error) &&
+        (error.message.empty() || error.offset > text.size() ||
+         error.length > text.size() - error.offset)) {
+        Fail("a --values error without a message or outside the text", text);
+    }
     if (!Parse_Expression(text, expression, error)) {
         if (error.message.empty()) {
             Fail("an error without a message", text);
@@ -116,6 +132,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // before. fields read the same line: a tick that changed nothing.
     const bool holds = Evaluate(expression, line, line);
+    if (!is_value || (Evaluate_Value(value, line, line) != 0) != holds) {
+        Fail("a condition that is not the same as a value", text);
+    }
     const std::string negated = "not (" + std::string(text) + ")";
     Expression opposite;
     if (!Parse_Expression(negated, opposite, error)) {
