@@ -13,7 +13,6 @@ namespace
 
 using enum Expression::Kind;
 
-
 // For each configuration: whether some input of `keys` from it starts a way
 // through positions in `through` to one in `target`. A search backwards
 // from the configurations with a target one tick on.
@@ -71,7 +70,6 @@ std::vector<char> Exists_Always(const Graph& graph, unsigned keys, Where through
     std::transform(ways.begin(), ways.end(), stays.begin(), [](auto n) { return n > 0; });
     return stays;
 }
-
 
 } // namespace
 
@@ -149,7 +147,6 @@ Labels Condition_Labels(const Exploration& exploration, const Expression& formul
 
 namespace
 {
-
 
 // For each configuration, whether `f` holds on the line of some (EX) or
 // every (AX) input of the node's keys from it.

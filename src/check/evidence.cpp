@@ -4,7 +4,6 @@
 // so on down to the innermost.
 #include <algorithm>
 #include <cassert>
-#include <optional>
 #include <string_view>
 
 #include "check/ctl.h"
@@ -36,33 +35,30 @@ std::size_t Walk(const Graph& graph, std::size_t from, std::string_view script)
     return at;
 }
 
-// A script found, and the position it ends on.
-struct Found {
-    std::string script;
-    std::size_t end;
-};
-
 // The shortest script from position `from`, on `keys`, through positions
-// in `through` to one in `target`; none when there is none.
-std::optional<Found> Shortest_Script(const Graph& graph, std::size_t from, unsigned keys,
-                                     Where through, Where target)
+// in `through` to one in `target`, and the position it ends on; false when
+// there is none.
+bool Shortest_Script(const Graph& graph, std::size_t from, unsigned keys, Where through,
+                     Where target, std::string& script, std::size_t& end)
 {
+    script.clear();
+    end = from;
     if (target.Has(from)) {
-        return Found{{}, from};
+        return true;
     }
     if (!through.Has(from)) {
-        return std::nullopt;
+        return false;
     }
     constexpr std::uint32_t ROOT = UNSEEN - 1; // where the search starts: no edge
     std::vector<std::uint32_t> way_in(graph.Configurations(), UNSEEN); // the edge, by configuration
     std::vector<std::uint32_t> queue{graph.After(from)};
     way_in[queue[0]] = ROOT;
     const auto script_to = [&](std::uint32_t c, std::size_t last) {
-        std::string script(1, Script_Byte(static_cast<int>(last % STEP_INPUTS)));
+        std::string backwards(1, Script_Byte(static_cast<int>(last % STEP_INPUTS)));
         for (; way_in[c] != ROOT; c = way_in[c] / STEP_INPUTS) {
-            script.push_back(Script_Byte(static_cast<int>(way_in[c] % STEP_INPUTS)));
+            backwards.push_back(Script_Byte(static_cast<int>(way_in[c] % STEP_INPUTS)));
         }
-        return std::string(script.rbegin(), script.rend());
+        return std::string(backwards.rbegin(), backwards.rend());
     };
     for (std::size_t i = 0; i < queue.size(); ++i) {
         const std::uint32_t c = queue[i];
@@ -72,7 +68,9 @@ std::optional<Found> Shortest_Script(const Graph& graph, std::size_t from, unsig
                 continue;
             }
             if (target.Has(edge)) {
-                return Found{script_to(c, edge), edge};
+                script = script_to(c, edge);
+                end = edge;
+                return true;
             }
             const std::uint32_t to = graph.After(edge);
             if (through.Has(edge) && way_in[to] == UNSEEN) {
@@ -81,7 +79,19 @@ std::optional<Found> Shortest_Script(const Graph& graph, std::size_t from, unsig
             }
         }
     }
-    return std::nullopt;
+    return false;
+}
+
+// A lasso as short as it comes from position `from`, staying in `within`
+// on `keys`; one exists.
+Lasso Lasso_From(const Graph& graph, std::size_t from, unsigned keys, Where within)
+{
+    assert(within.Has(from) && "the lasso's first line is on it");
+    Labels follow(graph.Positions() - 1);
+    for (std::size_t e = 0; e < follow.size(); ++e) {
+        follow[e] = Pressed(keys, static_cast<int>(e % STEP_INPUTS)) && within.Has(e) ? 1 : 0;
+    }
+    return Shortest_Lasso(graph.exploration(), graph.After(from), follow);
 }
 
 // Labels a formula's temporal operators once, and answers from them what
@@ -293,18 +303,13 @@ Ctl_Evidence Search::For(int node, std::size_t from) const
     std::size_t end = from;
     std::vector<int> parts{n.left}; // the operands that decide it where it ends
     const auto script = [&](Where through, Where target) {
-        std::optional<Found> found = Shortest_Script(graph_, from, keys, through, target);
+        const bool found =
+            Shortest_Script(graph_, from, keys, through, target, evidence.script, end);
         assert(found && "the labels say that one exists");
-        evidence.script = std::move(found->script);
-        end = found->end;
+        (void)found;
     };
     const auto lasso = [&](Where within) {
-        assert(within.Has(from) && "the lasso's first line is on it");
-        Labels follow(graph_.Positions() - 1);
-        for (std::size_t e = 0; e < follow.size(); ++e) {
-            follow[e] = Pressed(keys, static_cast<int>(e % STEP_INPUTS)) && within.Has(e) ? 1 : 0;
-        }
-        Lasso found = Shortest_Lasso(graph_.exploration(), graph_.After(from), follow);
+        Lasso found = Lasso_From(graph_, from, keys, within);
         end = Walk(graph_, from, found.prefix);
         evidence.script = std::move(found.prefix);
         evidence.loop = std::move(found.loop);
@@ -343,11 +348,8 @@ Ctl_Evidence Search::For(int node, std::size_t from) const
         assert(n.kind == AU);
         // Never g: either f fails first, or g never comes.
         const Labels neither = Neither(left, right);
-        std::optional<Found> found =
-            Shortest_Script(graph_, from, keys, Where{&right, false}, Where{&neither});
-        if (found) {
-            evidence.script = std::move(found->script);
-            end = found->end;
+        if (Shortest_Script(graph_, from, keys, Where{&right, false}, Where{&neither},
+                            evidence.script, end)) {
             parts = {n.left, n.right};
         } else {
             lasso(Where{&right, false});

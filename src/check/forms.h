@@ -39,7 +39,7 @@ struct Verdict {
     long fewest = 0;
     long most = 0;
     std::vector<Temporal_Evidence> evidence;
-    std::string outermost; // ctl: the operator the evidence is for, or ""
+    std::string outermost;           // ctl: the operator the evidence is for, or ""
     std::vector<std::string> values; // values: each evidence's, as the trace writes it
 };
 

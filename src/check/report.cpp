@@ -365,8 +365,9 @@ void Print_Nested(std::FILE* out, int fd, const Exploration& exploration,
             std::fprintf(out, "%sthen %s %s on tick %zu itself\n", indent.c_str(), name, verdict,
                          before.size());
         } else {
-            const std::string lead =
-                indent + "then " + name + " " + verdict + ": after " + script + ", ";
+            std::string lead = indent;
+            lead.append("then ").append(name).append(" ").append(verdict).append(": after ");
+            lead.append(script).append(", ");
             Print_Last_Line(out, fd, exploration, chain, lead.c_str());
         }
         Print_Nested(out, fd, exploration, inner.nested, chain, indent + "  ");

@@ -125,8 +125,8 @@ Verdict Judge_Values(const Question& question, const Exploration& exploration)
             before_kept ? exploration.before_lines[exploration.before_of[c]] : line;
         if (Evaluate(question.temporal.condition, line, before)) {
             const double value = Evaluate_Value(question.value, line, before);
-            if (found.find(value) == found.end()) {
-                found.emplace(value, script_to(c, byte));
+            if (const auto [at, added] = found.try_emplace(value); added) {
+                at->second = script_to(c, byte);
             }
         }
     };

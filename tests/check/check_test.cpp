@@ -349,8 +349,8 @@ TEST(Check, EachFormAnswersInItsOwnWordsAndRoles)
                                   "--json", "--script", first.Path()})
             .output;
     const std::string expected = "{\"query\":\"values\",\"condition\":\"before.state where "
-                                     "door and not before.door\",\"values\":[{\"value\":1,"
-                                     "\"script\":\"f\"},{\"value\":2,";
+                                 "door and not before.door\",\"values\":[{\"value\":1,"
+                                 "\"script\":\"f\"},{\"value\":2,";
     EXPECT_EQ(values.substr(0, expected.size()), expected) << values;
     EXPECT_EQ(Read_File(first.Path()), "f");
     // The help lists the questions over time under their own heading.

@@ -618,7 +618,8 @@ TEST(Values, EveryValueComesWithAShortestScriptToALineThatShowsIt)
             const std::size_t end = Walk(g, g.edges, script, keys).back();
             const std::size_t after = end == g.edges ? 0 : g.x.next[end];
             const Trace_Line& line = quit ? g.x.lines[g.x.quit_line_of[after]] : g.Line(end);
-            const Trace_Line& before = quit ? g.x.before_lines[g.x.before_of[after]] : g.Before(end);
+            const Trace_Line& before =
+                quit ? g.x.before_lines[g.x.before_of[after]] : g.Before(end);
             EXPECT_TRUE(Evaluate(question.temporal.condition, line, before)) << evidence.script;
             shown.emplace(Evaluate_Value(question.value, line, before),
                           static_cast<long>(evidence.script.size()));

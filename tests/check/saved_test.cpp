@@ -265,8 +265,8 @@ std::string Compare_As_The_Plain_Search(const char* saved_check, const char* sav
     const Scratch_File file;
     const Scratch_File written;
     Saved_By(file, saved_check);
-    const Mwc_Run compare = Run_Tool(
-        MWC_CHECK_PATH, {"--compare", file.Path(), "--json", "--script", written.Path()});
+    const Mwc_Run compare =
+        Run_Tool(MWC_CHECK_PATH, {"--compare", file.Path(), "--json", "--script", written.Path()});
     EXPECT_EQ(Json_Field(compare.output, "verdict"), "differs") << compare.output;
     const std::string script = Json_Field(compare.output, "script");
     EXPECT_EQ(Read_File(written.Path()), script) << "the script written";
@@ -281,7 +281,7 @@ std::string Compare_As_The_Plain_Search(const char* saved_check, const char* sav
 
 // Whether the changed build's copy holds its change: the build says so in a
 // file, as it makes the copy.
-bool Change_Was_Made(const char *found_path)
+bool Change_Was_Made(const char* found_path)
 {
     return Read_File(found_path) == "1\n";
 }
