@@ -1,12 +1,14 @@
+// The condition language's parser: tokens (lexer.h) to nodes, by recursive
+// descent, one function a level of precedence; what names stand for is in
+// names.h, and evaluation in evaluate.cpp.
 #include "check/expression.h"
 
-#include <array>
 #include <cassert>
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
+#include "check/lexer.h"
+#include "check/names.h"
 #include "oven/controller.h"
 #include "replay/shown.h"
 
@@ -14,106 +16,12 @@ namespace
 {
 
 using enum Expression::Kind;
-
-// The prefix operators of a formula, by name.
-struct Prefix {
-    const char* name;
-    int kind;
-};
-constexpr Prefix PREFIXES[] = {{"AX", AX}, {"EX", EX}, {"AF", AF},
-                               {"EF", EF}, {"AG", AG}, {"EG", EG}};
-constexpr char BEFORE_PREFIX[] = "before.";
-
-// What a part of a condition stands for. A key is the key as the oven takes
-// it: 'a' to 'f', 'q', or none (no key, or any other byte); keys are equal
-// or not, never ordered, and never numbers. A state's name, in quotes, is
-// what state_name is compared with.
-enum Type { BOOLEAN, NUMBER, KEY, NAME };
-
-// How a condition reads a trace field, or why it cannot.
-struct Field_Use {
-    bool usable;
-    Type type;
-    const char* why_not; // when not usable
-};
-Field_Use Use_Of(Field_Type type)
-{
-    switch (type) {
-    case Field_Type::COUNT:
-        return {false, NUMBER,
-                "is not for conditions: they hold or not on every line, "
-                "whatever its tick"};
-    case Field_Type::CHARACTER:
-        return {false, KEY, "is not for conditions: the key is, as key = 'a'"};
-    case Field_Type::KEY_CODE:
-        return {true, KEY, nullptr};
-    case Field_Type::BOOLEAN:
-        return {true, BOOLEAN, nullptr};
-    case Field_Type::STATE_NAME:
-        return {true, NAME, nullptr};
-    case Field_Type::INTEGER:
-    case Field_Type::STATE:
-    case Field_Type::TEMPERATURE:
-        break;
-    }
-    return {true, NUMBER, nullptr};
-}
-
-// "a, b and c", of the names that `keep` keeps, in order.
-template <class Names, class Keep, class Name_Of>
-std::string Listed(const Names& names, Keep keep, Name_Of name_of)
-{
-    std::vector<std::string_view> kept;
-    for (const auto& entry : names) {
-        if (keep(entry)) {
-            kept.push_back(name_of(entry));
-        }
-    }
-    std::string list;
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        list.append(i == 0 ? "" : i + 1 == kept.size() ? " and " : ", ");
-        list.append(kept[i]);
-    }
-    return list;
-}
-
-std::string State_Names()
-{
-    std::array<int, Finished - Wait_Input + 1> states{};
-    for (int state = Wait_Input; state <= Finished; ++state) {
-        states[static_cast<std::size_t>(state - Wait_Input)] = state;
-    }
-    return Listed(
-        states, [](int) { return true; }, [](int state) { return State_Name(state); });
-}
-
-constexpr char KEYS[] = "abcdefq"; // the keys that reach the oven
-
-struct Token {
-    enum Kind {
-        END,
-        WORD,
-        DIGITS,
-        CHARACTER,
-        TEXT,
-        OPEN,
-        CLOSE,
-        OPEN_SQUARE,
-        CLOSE_SQUARE,
-        COMPARE,
-        ARITHMETIC, // + or -
-        BAD
-    } kind = END;
-    std::size_t offset = 0;
-    std::size_t length = 0;
-    int compare = 0;   // EQ to GE, for a comparison; ADD or SUB for + and -
-    double number = 0; // a number's value
-};
+using enum Value_Type;
 
 // A parsed part: its node, its type, and where it stands in the text.
 struct Part {
     int node = -1;
-    Type type = BOOLEAN;
+    Value_Type type = BOOLEAN;
     std::size_t offset = 0;
     std::size_t length = 0;
     bool state_field = false;     // the field `state` itself
@@ -124,7 +32,8 @@ class Parser
 {
   public:
     Parser(std::string_view text, Expression& expression, Expression_Error& error, bool formula)
-        : text_(text), expression_(expression), error_(error), formula_(formula)
+        : text_(text), expression_(expression), error_(error), formula_(formula),
+          lexer_(text, formula)
     {
     }
 
@@ -158,11 +67,11 @@ class Parser
     std::string_view text_;
     Expression& expression_;
     Expression_Error& error_;
-    bool formula_;         // temporal operators allowed
-    std::size_t next_ = 0; // where the next token starts
-    Token token_;          // the token at hand
-    int depth_ = 0;        // parentheses, not and implies open around the token
-    int temporal_ = 0;     // temporal operators so far
+    bool formula_; // temporal operators allowed
+    Lexer lexer_;
+    Token token_;      // the token at hand
+    int depth_ = 0;    // parentheses, not and implies open around the token
+    int temporal_ = 0; // temporal operators so far
 
     // Goes one level deeper at `token`, or fails there past the limit: the
     // parser recurses once per level, and a long text must not run it out of
@@ -210,84 +119,7 @@ class Parser
 
     void Advance()
     {
-        while (next_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[next_]))) {
-            ++next_;
-        }
-        token_ = Token{};
-        token_.offset = next_;
-        if (next_ == text_.size()) {
-            return;
-        }
-        // The byte at `i`, 0 past the end.
-        const auto at = [this](std::size_t i) -> int {
-            return i < text_.size() ? static_cast<unsigned char>(text_[i]) : 0;
-        };
-        const int c = at(next_);
-        std::size_t end = next_ + 1;
-        if (std::isalpha(c) || c == '_') {
-            token_.kind = Token::WORD;
-            while (std::isalnum(at(end)) || at(end) == '_') {
-                ++end;
-            }
-            // before.NAME is one word.
-            const std::string_view prefix(BEFORE_PREFIX);
-            if (text_.substr(next_, end - next_ + 1) == prefix) {
-                for (++end; std::isalnum(at(end)) || at(end) == '_';) {
-                    ++end;
-                }
-            }
-        } else if (std::isdigit(c)) {
-            token_.kind = Token::DIGITS;
-            while (std::isdigit(at(end))) {
-                ++end;
-            }
-            if (at(end) == '.' && std::isdigit(at(end + 1))) {
-                end += 2;
-                while (std::isdigit(at(end))) {
-                    ++end;
-                }
-            }
-            token_.number =
-                std::strtod(std::string(text_.substr(next_, end - next_)).c_str(), nullptr);
-        } else if (c == '\'') {
-            token_.kind = at(end) != 0 && at(end + 1) == '\'' ? Token::CHARACTER : Token::BAD;
-            end = token_.kind == Token::CHARACTER ? end + 2 : end;
-        } else if (c == '"') {
-            // A state's name in double quotes, as the trace writes state_name.
-            while (at(end) != 0 && at(end) != '"') {
-                ++end;
-            }
-            token_.kind = at(end) == '"' ? Token::TEXT : Token::BAD;
-            end += at(end) == '"' ? 1 : 0;
-        } else if (c == '(' || c == ')') {
-            token_.kind = c == '(' ? Token::OPEN : Token::CLOSE;
-        } else if (formula_ && (c == '[' || c == ']')) {
-            token_.kind = c == '[' ? Token::OPEN_SQUARE : Token::CLOSE_SQUARE;
-        } else if ((c == '+' || c == '-') && !(c == '-' && text_.substr(next_, 3) == "-->")) {
-            token_.kind = Token::ARITHMETIC;
-            token_.compare = c == '+' ? ADD : SUB;
-        } else if (c == '=' && at(end) == '=') {
-            token_.kind = Token::BAD; // a common slip, named below
-            end += 1;
-        } else if (c == '=' || c == '<' || c == '>' || (c == '!' && at(end) == '=')) {
-            token_.kind = Token::COMPARE;
-            const bool equal_sign = c != '=' && at(end) == '=';
-            end += equal_sign ? 1 : 0;
-            token_.compare = c == '='   ? EQ
-                             : c == '!' ? NE
-                             : c == '<' ? (equal_sign ? LE : LT)
-                                        : (equal_sign ? GE : GT);
-        } else {
-            // A character of more than one byte is one bad token, marked whole.
-            constexpr unsigned CONTINUATION_MASK = 0xC0;
-            constexpr unsigned CONTINUATION = 0x80;
-            while ((static_cast<unsigned char>(at(end)) & CONTINUATION_MASK) == CONTINUATION) {
-                ++end;
-            }
-            token_.kind = Token::BAD;
-        }
-        token_.length = end - next_;
-        next_ = end;
+        token_ = lexer_.Next();
     }
 
     int Add(int kind, int left = -1, int right = -1, double value = 0)
@@ -310,23 +142,12 @@ class Parser
         return Fail(token_, Words({"'", Text(token_), "' is not part of a condition"}));
     }
 
-    static std::string_view Describe(Type type)
+    static std::string_view Describe(Value_Type type)
     {
         return type == BOOLEAN ? "a condition"
                : type == KEY   ? "a key"
                : type == NAME  ? "a state's name"
                                : "a number";
-    }
-
-    // A message of several parts, appended: g++ 12 at -O3 takes
-    // "literal" + std::string for an overlapping copy (-Wrestrict).
-    static std::string Words(std::initializer_list<std::string_view> parts)
-    {
-        std::string words;
-        for (const std::string_view part : parts) {
-            words.append(part);
-        }
-        return words;
     }
 
     // A part used as a condition must be one.
@@ -401,12 +222,7 @@ class Parser
     // The temporal prefix operator at hand, or -1.
     int Prefix_Kind() const
     {
-        for (const Prefix& prefix : PREFIXES) {
-            if (Is_Word(prefix.name)) {
-                return prefix.kind;
-            }
-        }
-        return -1;
+        return token_.kind == Token::WORD ? Prefix_Kind_Of(Text(token_)) : -1;
     }
 
     // One more temporal operator, at `token`, or a failure past the limit.
@@ -593,7 +409,8 @@ class Parser
             ++state;
         }
         if (state > Finished) {
-            if (name.size() == 1 && std::string_view(KEYS).find(name) != std::string_view::npos) {
+            if (name.size() == 1 &&
+                std::string_view(OVEN_KEYS).find(name) != std::string_view::npos) {
                 return Fail(token_, Words({"a key is written in single quotes, as '", name, "'"}));
             }
             return Fail(token_, "no state is named so: the states are " + State_Names());
@@ -607,7 +424,7 @@ class Parser
     bool Key_Constant(Part& part)
     {
         const char key = text_[token_.offset + 1];
-        if (std::string_view(KEYS).find(key) == std::string_view::npos) {
+        if (std::string_view(OVEN_KEYS).find(key) == std::string_view::npos) {
             return Fail(token_, "not a key of the oven: the keys are 'a' to 'f' and 'q'");
         }
         part.node = Add(CONSTANT, -1, -1, static_cast<unsigned char>(key));
@@ -646,11 +463,7 @@ class Parser
         if (Text(token_) != "A" && Text(token_) != "E") {
             return false;
         }
-        std::size_t i = next_;
-        while (i < text_.size() && std::isspace(static_cast<unsigned char>(text_[i]))) {
-            ++i;
-        }
-        return i < text_.size() && text_[i] == '[';
+        return lexer_.Square_Ahead();
     }
 
     // A[ F U G ] or E[ F U G ], from its A or E to its ']', which is the
@@ -691,140 +504,20 @@ class Parser
         return true;
     }
 
-    // before.NAME: a field of the oven, as the tick found it.
-    bool Before(Part& part)
-    {
-        const std::string_view name = Text(token_).substr(std::string_view(BEFORE_PREFIX).size());
-        for (std::size_t field = 0; field < TRACE_FIELDS.size(); ++field) {
-            if (name != TRACE_FIELDS[field].name || TRACE_FIELDS[field].of_the_tick) {
-                continue;
-            }
-            const Field_Use use = Use_Of(TRACE_FIELDS[field].type);
-            part.node = Add(BEFORE, -1, -1, static_cast<double>(field));
-            part.type = use.type;
-            part.state_field = TRACE_FIELDS[field].type == Field_Type::STATE;
-            expression_.uses_before = true;
-            return true;
-        }
-        return Fail(token_, "before. reads a field of the oven as the tick found it: " +
-                                Listed(
-                                    TRACE_FIELDS,
-                                    [](const Trace_Field& field) {
-                                        return !field.of_the_tick && Use_Of(field.type).usable;
-                                    },
-                                    [](const Trace_Field& field) { return field.name; }));
-    }
-
-    // A field or a named constant.
+    // A field, a before. field or a named constant.
     bool Name(Part& part)
     {
-        const std::string_view name = Text(token_);
-        if (name.starts_with(BEFORE_PREFIX)) {
-            return Before(part);
+        const Named named = Look_Up(Text(token_), formula_);
+        if (!named.message.empty()) {
+            return Fail(token_, named.message);
         }
-        for (std::size_t field = 0; field < TRACE_FIELDS.size(); ++field) {
-            if (name != TRACE_FIELDS[field].name) {
-                continue;
-            }
-            const Field_Use use = Use_Of(TRACE_FIELDS[field].type);
-            if (!use.usable) {
-                return Fail(token_, Words({name, " ", use.why_not}));
-            }
-            part.node = Add(FIELD, -1, -1, static_cast<double>(field));
-            part.type = use.type;
-            part.state_field = TRACE_FIELDS[field].type == Field_Type::STATE;
-            return true;
-        }
-        if (name == "true" || name == "false") {
-            part.node = Add(CONSTANT, -1, -1, name == "true" ? 1 : 0);
-            return true;
-        }
-        if (name == "none") {
-            part.node = Add(CONSTANT, -1, -1, NO_KEY);
-            part.type = KEY;
-            return true;
-        }
-        for (int state = Wait_Input; state <= Finished; ++state) {
-            if (name == State_Name(state)) {
-                part.node = Add(CONSTANT, -1, -1, state);
-                part.type = NUMBER;
-                return true;
-            }
-        }
-        if (name == "implies" || name == "or" || name == "and" || name == "not" ||
-            (formula_ && name == "U")) {
-            return Fail(token_, Words({"a value is missing before '", name, "'"}));
-        }
-        if (formula_ && (name == "A" || name == "E")) {
-            return Fail(token_, Words({name, " is written ", name, "[ F U G ]"}));
-        }
-        for (const Prefix& prefix : PREFIXES) {
-            if (name == prefix.name || (!formula_ && (name == "A" || name == "E"))) {
-                return Fail(token_, Words({name, " is a temporal operator: it is for --ctl"}));
-            }
-        }
-        // The commonest slips: a field in capitals, a key without its quotes.
-        std::string lower(name);
-        for (char& c : lower) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        for (const Trace_Field& field : TRACE_FIELDS) {
-            if (lower == field.name && Use_Of(field.type).usable) {
-                return Fail(token_, Words({"fields are written in lower case, as ", lower}));
-            }
-        }
-        if (name.size() == 1 && std::string_view(KEYS).find(name) != std::string_view::npos) {
-            return Fail(token_, Words({"a key is written in single quotes, as '", name, "'"}));
-        }
-        if (std::isupper(static_cast<unsigned char>(name.front()))) {
-            return Fail(token_, "no state is named so: the states are " + State_Names());
-        }
-        return Fail(token_, "unknown name: the fields are " + Condition_Fields());
+        part.node = Add(named.kind, -1, -1, named.value);
+        part.type = named.type;
+        part.state_field = named.state_field;
+        expression_.uses_before = expression_.uses_before || named.kind == BEFORE;
+        return true;
     }
 };
-
-// One node's value from its operands' values.
-double Value(const Expression::Node& node, const std::vector<double>& values,
-             const Trace_Line& line, const Trace_Line& before)
-{
-    const auto operand = [&values](int which) { return values[static_cast<std::size_t>(which)]; };
-    switch (node.kind) {
-    case CONSTANT:
-        return node.value;
-    case FIELD:
-        return line[static_cast<std::size_t>(node.value)];
-    case BEFORE:
-        return before[static_cast<std::size_t>(node.value)];
-    case NOT:
-        return operand(node.left) == 0;
-    case AND:
-        return operand(node.left) != 0 && operand(node.right) != 0;
-    case OR:
-        return operand(node.left) != 0 || operand(node.right) != 0;
-    case IMPLIES:
-        return operand(node.left) == 0 || operand(node.right) != 0;
-    case EQ:
-        return operand(node.left) == operand(node.right);
-    case NE:
-        return operand(node.left) != operand(node.right);
-    case LT:
-        return operand(node.left) < operand(node.right);
-    case LE:
-        return operand(node.left) <= operand(node.right);
-    case GT:
-        return operand(node.left) > operand(node.right);
-    case GE:
-        return operand(node.left) >= operand(node.right);
-    case ADD:
-        return operand(node.left) + operand(node.right);
-    case SUB:
-        return operand(node.left) - operand(node.right);
-    default:
-        break;
-    }
-    assert(false && "a temporal operator is labelled on the graph, not evaluated on a line");
-    return 0;
-}
 
 } // namespace
 
@@ -841,17 +534,6 @@ bool Parse_Value(std::string_view text, Expression& value, Expression_Error& err
 bool Parse_Formula(std::string_view text, Expression& formula, Expression_Error& error)
 {
     return Parser(text, formula, error, true).Parse();
-}
-
-const char* Temporal_Name(int kind)
-{
-    for (const Prefix& prefix : PREFIXES) {
-        if (prefix.kind == kind) {
-            return prefix.name;
-        }
-    }
-    assert(kind == EU || kind == AU);
-    return kind == EU ? "E" : "A";
 }
 
 bool Parse_Leads_To(std::string_view text, Expression& from, Expression& to,
@@ -878,64 +560,9 @@ bool Parse_Leads_To(std::string_view text, Expression& from, Expression& to,
     return true;
 }
 
-bool Evaluate_Part(const Expression& formula, int first, int root, const Trace_Line& line,
-                   const Trace_Line& before)
-{
-    assert(first >= 0 && first <= root && static_cast<std::size_t>(root) < formula.nodes.size());
-    // In order: every node's operands are worked out before it, so a deep
-    // condition needs no deep recursion.
-    std::vector<double>& values = formula.values;
-    values.resize(formula.nodes.size());
-    for (auto i = static_cast<std::size_t>(first); i <= static_cast<std::size_t>(root); ++i) {
-        values[i] = Value(formula.nodes[i], values, line, before);
-    }
-    return values[static_cast<std::size_t>(root)] != 0;
-}
-
-double Evaluate_Value(const Expression& value, const Trace_Line& line, const Trace_Line& before)
-{
-    Evaluate_Part(value, 0, value.root, line, before);
-    return value.values[static_cast<std::size_t>(value.root)];
-}
-
-bool Evaluate(const Expression& expression, const Trace_Line& line, const Trace_Line& before)
-{
-    return Evaluate_Part(expression, 0, expression.root, line, before);
-}
-
-bool Evaluate(const Expression& expression, const Trace_Line& line)
-{
-    assert(!expression.uses_before);
-    return Evaluate_Part(expression, 0, expression.root, line, line);
-}
-
-Trace_Line Line_Of(const Tick_Record& record)
-{
-    Trace_Line line;
-    for (std::size_t i = 0; i < TRACE_FIELDS.size(); ++i) {
-        line[i] = TRACE_FIELDS[i].read(0, record);
-    }
-    // Any other byte is no key to the oven.
-    const bool oven_key =
-        record.key != '\0' && std::string_view(KEYS).find(record.key) != std::string_view::npos;
-    for (std::size_t i = 0; !oven_key && i < TRACE_FIELDS.size(); ++i) {
-        if (TRACE_FIELDS[i].type == Field_Type::KEY_CODE) {
-            line[i] = NO_KEY;
-        }
-    }
-    return line;
-}
-
 std::string Condition_Number(double value)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
-}
-
-std::string Condition_Fields()
-{
-    return Listed(
-        TRACE_FIELDS, [](const Trace_Field& field) { return Use_Of(field.type).usable; },
-        [](const Trace_Field& field) { return field.name; });
 }

@@ -19,6 +19,11 @@
 
 #include "replay/fields.h"
 
+// The keys that reach the oven, as a condition writes them: 'a' to 'f' and
+// 'q'. Any other byte is no key.
+constexpr char OVEN_KEYS[] = {KEY_SHORT, KEY_LONG, KEY_UNIT, KEY_MODE,
+                              KEY_START, KEY_DOOR, KEY_QUIT, '\0'};
+
 // The values of one trace line, as a condition reads them: by field, in the
 // trace's order (TRACE_FIELDS). A key is the oven's key, 'a' to 'f' or 'q',
 // or NO_KEY for no key and any other byte.
