@@ -9,13 +9,13 @@ namespace
 constexpr unsigned Q_ONLY = 1U << STEP_INPUTS; // the input bit of q alone
 
 // As mwc-replay ends a script: the controller waits and nothing cooks.
-bool At_Rest(const Exploration& exploration, std::uint32_t c)
+bool Rests(const Exploration& exploration, std::uint32_t c)
 {
     constexpr std::size_t state = Field_Index("state");
     constexpr std::size_t start = Field_Index("start");
     static_assert(state < TRACE_FIELD_COUNT && start < TRACE_FIELD_COUNT);
     const Trace_Line& before = exploration.before_lines[exploration.before_of[c]];
-    return static_cast<int>(before[state]) == Wait_Input && before[start] == 0;
+    return At_Rest(static_cast<int>(before[state]), before[start] != 0);
 }
 
 // The input that a script's byte is: a key of the oven, or no key.
@@ -87,7 +87,7 @@ void Finish_Cover(const Exploration& exploration, const std::vector<std::uint16_
     // A controller that never comes to rest without a key would go round
     // for ever: no more ticks than there are configurations.
     const auto most = static_cast<long>(exploration.parent.size());
-    while (!coverage.ended && !At_Rest(exploration, coverage.at) && coverage.rest_ticks < most) {
+    while (!coverage.ended && !Rests(exploration, coverage.at) && coverage.rest_ticks < most) {
         ++coverage.rest_ticks;
         Step(exploration, taken_by, 0, coverage.script_ticks + coverage.rest_ticks, coverage);
     }

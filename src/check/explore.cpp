@@ -260,9 +260,9 @@ Trace_Line Before_Line(const Oven_Configuration& c)
     return Line_Of({NO_KEY, c.door, c.light.enable, c.controller.state, false, false});
 }
 
-bool At_Rest(const Oven_Configuration& c)
+bool Rests(const Oven_Configuration& c)
 {
-    return c.controller.state == Wait_Input && !c.record.Start;
+    return At_Rest(c.controller.state, c.record.Start);
 }
 
 // With no key, how many ticks each configuration takes to come to rest,
@@ -280,7 +280,7 @@ void Find_Rest(const std::vector<Oven_Configuration>& configurations,
     for (std::uint32_t first = 0; first < configurations.size(); ++first) {
         std::uint32_t at = first;
         path.clear();
-        while (ticks[at] == UNKNOWN && !At_Rest(configurations[at])) {
+        while (ticks[at] == UNKNOWN && !Rests(configurations[at])) {
             ticks[at] = ON_PATH;
             path.push_back(at);
             at = idle_next[at];

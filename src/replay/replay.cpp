@@ -39,7 +39,7 @@ void Replay_Draw_Panel(bool draw)
 
 bool Oven_At_Rest()
 {
-    return System_State() == Wait_Input && !Data_Storage.Start;
+    return At_Rest(System_State(), Data_Storage.Start);
 }
 
 Oven_Configuration Save_Configuration()

@@ -37,8 +37,14 @@ Tick_Record Replay_Tick(signed char key);
 // never calls this.
 void Replay_Draw_Panel(bool draw);
 
-// True when the oven is at rest: the controller waits for input and
-// nothing cooks.
+// At rest: the controller in `state` waits for input, and nothing cooks
+// (`start` is off). Where a replay without keys ends, and the checker's one
+// meaning of the words.
+constexpr bool At_Rest(int state, bool start)
+{
+    return state == Wait_Input && !start;
+}
+// Whether the oven is at rest now.
 bool Oven_At_Rest();
 
 // Everything the tick carries from one tick to the next: the oven's record,
