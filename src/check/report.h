@@ -1,5 +1,6 @@
-// What mwc-check tells of an exploration: the answers to the properties
-// asked, the default report, and the controller's graph.
+// What mwc-check tells of an exploration: the answers to the questions
+// asked (answers.cpp), the default report (report.cpp), and the
+// controller's diagram, its cover, tour and compare (diagram.cpp).
 #pragma once
 
 #include <array>
@@ -29,6 +30,19 @@ const std::vector<Builtin_Property>& Builtin_Properties();
 // A script as a person reads it: keys and "." for a tick without a key,
 // apart, and a run of N ticks without a key as ".{N}".
 std::string Readable_Script(std::string_view script);
+
+// The bytes of a piece of evidence as a script file has them: a lasso goes
+// round its loop three times.
+std::string Script_Of(const std::string& script, const std::string& loop, bool lasso);
+std::string Script_Of(const Temporal_Evidence& evidence);
+
+// "tick" or "ticks", for `count` of them.
+const char* Ticks(std::size_t count);
+
+// Replays `script` from start-up and writes the trace line of its last
+// tick, after `lead` and the tick's number; `out` writes to `fd`.
+void Print_Last_Line(std::FILE* out, int fd, const Exploration& exploration,
+                     const std::string& script, const char* lead = "  ");
 
 // The message for a condition that does not parse: what is wrong, the
 // condition, and a mark under the place.
