@@ -88,7 +88,7 @@ void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict
             .append(evidence.lasso ? Json_String(evidence.loop) : "null")
             .append(",\"at\":")
             .append(verdict.at_shown ? std::to_string(evidence.at) : "null");
-        if (question.query == Query::CTL) {
+        if (Form_Of(question.query).meaning.nested_shown) {
             line.append(",\"nested\":").append(Nested_Json(evidence.nested));
         }
         line.append("}");
@@ -120,7 +120,7 @@ void Print_Property(std::FILE* out, int fd, const Question& question, const Verd
                     const Exploration& exploration, const char* indent)
 {
     Print_Heading(out, question, indent);
-    const bool always = question.query == Query::ALWAYS;
+    const bool always = Form_Of(question.query).meaning.universal;
     if (verdict.evidence.empty()) {
         std::fputs(always ? "  holds on every trace line of every key script\n"
                           : "  not met: no key script reaches such a trace line\n",
@@ -128,7 +128,7 @@ void Print_Property(std::FILE* out, int fd, const Question& question, const Verd
         return;
     }
     const std::string& script = verdict.evidence[0].script;
-    std::fprintf(out, "%s  %s after %zu %s: %s\n", indent, always ? "fails" : "met", script.size(),
+    std::fprintf(out, "%s  %s after %zu %s: %s\n", indent, verdict.verdict, script.size(),
                  Ticks(script.size()), Readable_Script(script).c_str());
     Print_Last_Line(out, fd, exploration, script);
 }
@@ -137,8 +137,8 @@ void Print_Over_Time(std::FILE* out, int /*fd*/, const Question& question, const
                      const Exploration& /*exploration*/, const char* indent)
 {
     Print_Heading(out, question, indent);
-    const bool leads_to = question.query == Query::LEADS_TO;
-    const bool forever = question.query == Query::FOREVER;
+    const bool leads_to = Form_Of(question.query).meaning.at_shown;
+    const bool forever = !Form_Of(question.query).meaning.universal;
     for (const Temporal_Evidence& evidence : verdict.evidence) {
         const std::string script = Readable_Script(evidence.script);
         const std::string at =

@@ -52,6 +52,18 @@ using Print_Answer = void (*)(std::FILE* out, int fd, const Question& question,
 using Print_Json_Answer = void (*)(std::FILE* out, const Question& question,
                                    const Verdict& verdict);
 
+// What a form's answer means, which the judges and printers that rows
+// share read from the row.
+struct Form_Meaning {
+    const char* good;   // the verdict when the answer is good: "holds", "met"
+    const char* bad;    // and when not: "fails", "not met"
+    bool universal;     // about every script: its evidence is a counterexample
+    bool property;      // decided during the exploration, on every line met
+    Temporal_Kind kind; // over time, as a query of temporal.h (else unused)
+    bool at_shown;      // each evidence's P line, in the JSON
+    bool nested_shown;  // each evidence's nested operators, in the JSON
+};
+
 struct Query_Form {
     Query query;
     const char* name;     // the option's, and the JSON's: "always" to "ctl"
@@ -64,6 +76,7 @@ struct Query_Form {
     Verdict (*judge)(const Question& question, const Exploration& exploration);
     Print_Answer print;
     Print_Json_Answer json;
+    Form_Meaning meaning;
 };
 
 const std::array<Query_Form, QUERY_COUNT>& Query_Forms();
