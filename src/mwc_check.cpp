@@ -116,7 +116,7 @@ int Read_Inputs(Request& request)
     if (is_standard_input(request.cover_path) && is_standard_input(request.compare_path)) {
         std::fprintf(stderr, "%s: --cover - and --compare - cannot both read standard input\n",
                      PROGRAM);
-        return Bad_Usage(PROGRAM, USAGE);
+        return Bad_Usage(PROGRAM, Usage());
     }
     const bool more = !request.questions.empty() || request.graph ||
                       request.cover_path != nullptr || request.tour ||
@@ -126,7 +126,7 @@ int Read_Inputs(Request& request)
                      "%s: --save - writes on standard output, where answers go: ask "
                      "nothing else with it\n",
                      PROGRAM);
-        return Bad_Usage(PROGRAM, USAGE);
+        return Bad_Usage(PROGRAM, Usage());
     }
     if (request.cover_path != nullptr) {
         request.cover_fd = is_standard_input(request.cover_path)

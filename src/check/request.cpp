@@ -10,17 +10,44 @@
 #include <getopt.h>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "check/names.h"
 #include "replay/command_line.h"
 #include "replay/shown.h"
 
-const char USAGE[] =
-    "Usage: mwc-check [--always EXPR]... [--reach EXPR]... [--inevitable EXPR]...\n"
-    "                 [--forever EXPR]... [--leads-to 'EXPR --> EXPR']...\n"
-    "                 [--ctl FORMULA]... [--values 'FIELD where EXPR']...\n"
-    "                 [--keys SET] [--graph[=mermaid|dot|json]]\n"
-    "                 [--json] [--script FILE]... [--max-configurations N]\n"
-    "                 [--save FILE] [--compare FILE] [--cover FILE] [--tour]\n";
+const char* Usage()
+{
+    // The questions' options from their rows, then the others, folded as
+    // --help folds its lines.
+    static const std::string usage = [] {
+        constexpr char LEAD[] = "Usage: mwc-check ";
+        constexpr std::size_t WIDTH = 79;
+        std::vector<std::string> parts;
+        for (const Query_Form& form : Query_Forms()) {
+            parts.push_back(Words({"[--", form.name, " ", form.argument, "]..."}));
+        }
+        for (const char* other : {"[--keys SET]", "[--graph[=mermaid|dot|json]]", "[--json]",
+                                  "[--script FILE]...", "[--max-configurations N]", "[--save FILE]",
+                                  "[--compare FILE]", "[--cover FILE]", "[--tour]"}) {
+            parts.emplace_back(other);
+        }
+        std::string text = LEAD;
+        std::size_t line_start = 0;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            if (i > 0 && text.size() - line_start + 1 + parts[i].size() > WIDTH) {
+                text.append("\n");
+                line_start = text.size();
+                text.append(std::strlen(LEAD), ' ');
+            } else if (i > 0) {
+                text.push_back(' ');
+            }
+            text.append(parts[i]);
+        }
+        return text + "\n";
+    }();
+    return usage.c_str();
+}
 namespace
 {
 
@@ -151,7 +178,7 @@ int Take_Option(int choice, Request& request)
         if (request.format == Graph_Format::MERMAID && name != "mermaid") {
             std::fprintf(stderr, "%s: --graph is mermaid, dot or json, not '%s'\n", PROGRAM,
                          Shown(optarg).c_str());
-            return Bad_Usage(PROGRAM, USAGE);
+            return Bad_Usage(PROGRAM, Usage());
         }
         return -1;
     }
@@ -181,18 +208,18 @@ int Take_Option(int choice, Request& request)
             limit == 0 || limit > UINT32_MAX / 2) {
             std::fprintf(stderr, "%s: --max-configurations is a number from 1 to %u, not '%s'\n",
                          PROGRAM, UINT32_MAX / 2, Shown(optarg).c_str());
-            return Bad_Usage(PROGRAM, USAGE);
+            return Bad_Usage(PROGRAM, Usage());
         }
         request.max_configurations = static_cast<std::size_t>(limit);
         return -1;
     }
     case HELP_OPTION:
-        std::fputs(USAGE, stdout);
+        std::fputs(Usage(), stdout);
         return Print_Text(PROGRAM, Help().c_str());
     case VERSION_OPTION:
         return Print_Text(PROGRAM, request.version);
     default: // getopt_long has said what is wrong
-        return Bad_Usage(PROGRAM, USAGE);
+        return Bad_Usage(PROGRAM, Usage());
     }
 }
 
@@ -236,7 +263,7 @@ int Parse_Command_Line(int argc, char** argv, Request& request)
     }
     if (optind < argc) {
         std::fprintf(stderr, "%s: extra operand '%s'\n", PROGRAM, Shown(argv[optind]).c_str());
-        return Bad_Usage(PROGRAM, USAGE);
+        return Bad_Usage(PROGRAM, Usage());
     }
     return -1;
 }

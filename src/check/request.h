@@ -11,7 +11,8 @@
 #include "check/saved.h"
 
 constexpr char PROGRAM[] = "mwc-check";
-extern const char USAGE[];
+// The usage lines, the questions' options read from their rows.
+const char* Usage();
 // Exit status when the exploration stopped at its limit: no answer is known.
 constexpr int EXIT_LIMIT = 3;
 
