@@ -1,3 +1,6 @@
+// The shortest lasso from a configuration over the transitions marked: a
+// breadth-first way in, the strongly connected components (Tarjan, without
+// recursion), and the shortest way round.
 #include <algorithm>
 #include <cassert>
 

@@ -1,3 +1,5 @@
+// What each name of a condition stands for, and for one that stands for
+// nothing, the slip it most likely is.
 #include "check/names.h"
 
 #include <array>

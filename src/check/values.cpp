@@ -1,3 +1,5 @@
+// --values: a breadth-first search over the explored graph that keeps, for
+// each value met on a line where the condition holds, the first script.
 #include "check/values.h"
 
 #include <cassert>
