@@ -97,15 +97,11 @@ void Print_Json(std::FILE* out, const Question& question, const Verdict& verdict
     std::fputs(line.c_str(), out);
 }
 
-namespace
-{
-
-// The question as asked, and the keys its scripts press when not all.
-void Print_Heading(std::FILE* out, const Question& question, const char* indent)
+void Print_Heading(std::FILE* out, const Question& question, const char* indent, bool keys_apply)
 {
     std::fprintf(out, "%s %s\n", Form_Of(question.query).name, Shown(question.condition).c_str());
     const unsigned keys = question.temporal.keys;
-    if (Form_Of(question.query).over_time && keys != ALL_STEP_INPUTS) {
+    if ((keys_apply || Form_Of(question.query).over_time) && keys != ALL_STEP_INPUTS) {
         std::string set;
         for (int input = 0; input < STEP_INPUTS; ++input) {
             set += (keys >> input & 1U) != 0 ? std::string(1, Script_Byte(input)) : "";
@@ -113,8 +109,6 @@ void Print_Heading(std::FILE* out, const Question& question, const char* indent)
         std::fprintf(out, "%s  pressing only %s\n", indent, set.c_str());
     }
 }
-
-} // namespace
 
 void Print_Property(std::FILE* out, int fd, const Question& question, const Verdict& verdict,
                     const Exploration& exploration, const char* indent)

@@ -36,6 +36,11 @@ std::string Readable_Script(std::string_view script);
 std::string Script_Of(const std::string& script, const std::string& loop, bool lasso);
 std::string Script_Of(const Temporal_Evidence& evidence);
 
+// The question as asked, and the keys its scripts press when not all: for
+// the questions over time, and when `keys_apply`.
+void Print_Heading(std::FILE* out, const Question& question, const char* indent,
+                   bool keys_apply = false);
+
 // "tick" or "ticks", for `count` of them.
 const char* Ticks(std::size_t count);
 

@@ -163,22 +163,14 @@ Verdict Judge_Values(const Question& question, const Exploration& exploration)
 void Print_Values(std::FILE* out, int /*fd*/, const Question& question, const Verdict& verdict,
                   const Exploration& /*exploration*/, const char* indent)
 {
-    std::fprintf(out, "%svalues %s\n", indent, Shown(question.condition).c_str());
-    const unsigned keys = question.temporal.keys;
-    if (keys != ALL_STEP_INPUTS) {
-        std::string set;
-        for (int input = 0; input < STEP_INPUTS; ++input) {
-            set += (keys >> input & 1U) != 0 ? std::string(1, Script_Byte(input)) : "";
-        }
-        std::fprintf(out, "%s  pressing only %s\n", indent, set.c_str());
-    }
+    Print_Heading(out, question, indent, true); // --keys applies to its scripts
     const bool states = Names_A_State(question.value);
     for (std::size_t i = 0; i < verdict.values.size(); ++i) {
         const std::string& script = verdict.evidence[i].script;
         const std::string name =
             states ? std::string(" (") + State_Name(std::stoi(verdict.values[i])) + ")" : "";
         std::fprintf(out, "%s  %s%s after %zu %s: %s\n", indent, verdict.values[i].c_str(),
-                     name.c_str(), script.size(), script.size() == 1 ? "tick" : "ticks",
+                     name.c_str(), script.size(), Ticks(script.size()),
                      Readable_Script(script).c_str());
     }
     if (verdict.values.empty()) {
