@@ -144,31 +144,13 @@ std::string Follow(const Exploration& exploration, const Walk& walk, std::uint32
     }
 }
 
-} // namespace
-
-Expression Formula_Of(const Temporal_Query& query)
-{
-    using enum Expression::Kind;
-    switch (query.kind) {
-    case Temporal_Kind::INEVITABLE:
-        return Apply(AX, Apply(AF, query.condition, query.keys), query.keys);
-    case Temporal_Kind::FOREVER:
-        return Apply(EX, Apply(EG, query.condition, query.keys), query.keys);
-    case Temporal_Kind::LEADS_TO:
-        break;
-    }
-    // P lines on any script; Q after them on the keys asked.
-    return Apply(AX,
-                 Apply(AG, Combine(IMPLIES, query.from, Apply(AF, query.condition, query.keys))));
-}
-
-namespace
-{
-
-// The fewest and most ticks from each P line to a Q line, and the first
-// such from a P line met; the leads-to holds.
-void Leads_To_Bounds(const Exploration& exploration, const Labels& from, const Labels& satisfied,
-                     const std::vector<Step>& until_steps, Temporal_Answer& answer)
+// A leads-to, judged by walking on from each P line until Q: it fails at
+// the first P line met after which a loop of ticks without Q can be taken,
+// a lasso shows it; else each walk ends, and its ticks are the bounds. The
+// P lines are met in the order of their transitions, so the first that
+// fails has a shortest way in.
+Temporal_Answer Leads_To(const Exploration& exploration, const Labels& from,
+                         const Labels& satisfied, const std::vector<Step>& until_steps)
 {
     const auto until = [&until_steps](std::size_t edge) { return until_steps[edge]; };
     Walk walk(exploration.parent.size());
@@ -179,15 +161,23 @@ void Leads_To_Bounds(const Exploration& exploration, const Labels& from, const L
     };
     Bound fewest;
     Bound most;
+    Temporal_Answer answer;
+    const auto way_in = [&exploration](std::size_t edge) {
+        const auto at = static_cast<std::uint32_t>(edge / STEP_INPUTS);
+        return Script_To(exploration, at) + Script_Byte(static_cast<int>(edge % STEP_INPUTS));
+    };
     for (std::size_t edge = 0; edge < exploration.next.size(); ++edge) {
         if (from[edge] == 0) {
             continue;
         }
         const std::uint32_t to = exploration.next[edge];
         const bool here = satisfied[edge] != 0;
-        if (!here) {
-            [[maybe_unused]] const bool ends = Walk_From(exploration, to, until, walk);
-            assert(ends && "Q comes after every P line: the leads-to holds");
+        if (!here && !Walk_From(exploration, to, until, walk)) {
+            Shortest_Lasso(exploration, to, until_steps, walk);
+            const std::string in = way_in(edge);
+            answer.evidence.push_back({"counterexample", in + walk.prefix, walk.loop, true,
+                                       static_cast<long>(in.size()), {}});
+            return answer;
         }
         const long least = here ? 0 : static_cast<long>(walk.fewest[to]);
         const long longest = here ? 0 : static_cast<long>(walk.most[to]);
@@ -198,55 +188,22 @@ void Leads_To_Bounds(const Exploration& exploration, const Labels& from, const L
             most = {true, longest, edge};
         }
     }
+    answer.holds = true;
     answer.bounded = fewest.found;
     if (!fewest.found) {
-        return; // no P line at all
+        return answer; // no P line at all
     }
     answer.fewest = fewest.ticks;
     answer.most = most.ticks;
     for (const auto& [role, bound, longest] :
          {std::tuple{"fewest", fewest, false}, std::tuple{"most", most, true}}) {
-        const auto at = static_cast<std::uint32_t>(bound.edge / STEP_INPUTS);
-        const int input = static_cast<int>(bound.edge % STEP_INPUTS);
-        const std::string way_in = Script_To(exploration, at) + Script_Byte(input);
+        const std::string in = way_in(bound.edge);
         const std::string after =
             satisfied[bound.edge] != 0
                 ? ""
                 : Follow(exploration, walk, exploration.next[bound.edge], longest, until);
-        answer.evidence.push_back(
-            {role, way_in + after, "", false, static_cast<long>(way_in.size()), {}});
+        answer.evidence.push_back({role, in + after, "", false, static_cast<long>(in.size()), {}});
     }
-}
-
-// `from`: where P holds; `comes`: where AF Q does.
-Temporal_Answer Leads_To(const Exploration& exploration, bool holds, const Labels& from,
-                         const Labels& comes, const Labels& satisfied,
-                         const std::vector<Step>& until_steps)
-{
-    Temporal_Answer answer;
-    answer.holds = holds;
-    if (answer.holds) {
-        Leads_To_Bounds(exploration, from, satisfied, until_steps, answer);
-        return answer;
-    }
-    // The first P line met, so that it has a shortest way in, after which
-    // Q need never come.
-    std::size_t edge = 0;
-    while (from[edge] == 0 || comes[edge] != 0) {
-        ++edge;
-        assert(edge < exploration.next.size() && "the leads-to fails somewhere");
-    }
-    Walk walk(exploration.parent.size());
-    Shortest_Lasso(exploration, exploration.next[edge], until_steps, walk);
-    const auto at = static_cast<std::uint32_t>(edge / STEP_INPUTS);
-    const std::string way_in =
-        Script_To(exploration, at) + Script_Byte(static_cast<int>(edge % STEP_INPUTS));
-    answer.evidence.push_back({"counterexample",
-                               way_in + walk.prefix,
-                               walk.loop,
-                               true,
-                               static_cast<long>(way_in.size()),
-                               {}});
     return answer;
 }
 
@@ -254,21 +211,11 @@ Temporal_Answer Leads_To(const Exploration& exploration, bool holds, const Label
 
 Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& query)
 {
-    // The verdict, and the condition's labels, in one labelling of the
-    // formula; for a leads-to, P's and AF Q's too. Formula_Of puts P's
-    // nodes first, then Q's, then AF.
-    const bool leads_to = query.kind == Temporal_Kind::LEADS_TO;
-    const Expression formula = Formula_Of(query);
-    const int shift = leads_to ? static_cast<int>(query.from.nodes.size()) : 0;
-    const int after = shift + static_cast<int>(query.condition.nodes.size());
-    std::vector<int> nodes = {formula.root, shift + query.condition.root};
-    if (leads_to) {
-        nodes.insert(nodes.end(), {query.from.root, after});
-        assert(formula.nodes[static_cast<std::size_t>(after)].kind == Expression::AF);
-    }
-    const std::vector<Labels> labels = Label(exploration, formula, nodes);
-    const bool holds = labels[0][Start_Position(exploration)] != 0;
-    const Labels& satisfied = labels[1];
+    // Only the conditions are labelled. The walks that find the bounds
+    // decide the verdict on the way, in the same pass: a walk that can go
+    // round a loop without ending is the formula failing (inevitable,
+    // leads-to) or met (forever).
+    const Labels satisfied = Label(exploration, query.condition, query.condition.root);
     // A walk asks for a transition's step more than once, and there are a
     // million transitions: each step is worked out once, in one pass.
     const auto steps_of = [&](auto step_of) {
@@ -284,22 +231,22 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
     const bool forever = query.kind == Temporal_Kind::FOREVER;
     const std::vector<Step> steps = forever ? steps_of([](bool met) { return met ? FOLLOW : SKIP; })
                                             : steps_of([](bool met) { return met ? END : FOLLOW; });
-    if (leads_to) {
-        return Leads_To(exploration, holds, labels[2], labels[3], satisfied, steps);
+    if (query.kind == Temporal_Kind::LEADS_TO) {
+        return Leads_To(exploration, Label(exploration, query.from, query.from.root), satisfied,
+                        steps);
     }
     const auto step = [&steps](std::size_t edge) { return steps[edge]; };
     Temporal_Answer answer;
-    answer.holds = holds;
     Walk walk(exploration.parent.size());
+    const bool ends = Walk_From(exploration, 0, step, walk);
+    answer.holds = ends != forever;
     // Inevitable fails, or forever is met: a lasso shows it.
-    if (answer.holds == forever) {
+    if (!ends) {
         Shortest_Lasso(exploration, 0, steps, walk);
         answer.evidence.push_back(
             {forever ? "witness" : "counterexample", walk.prefix, walk.loop, true, 0, {}});
         return answer;
     }
-    [[maybe_unused]] const bool ends = Walk_From(exploration, 0, step, walk);
-    assert(ends && "no loop: every walk ends");
     answer.bounded = true;
     answer.most = static_cast<long>(walk.most[0]);
     if (forever) {

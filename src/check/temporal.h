@@ -27,11 +27,6 @@ struct Temporal_Query {
     unsigned keys = ALL_STEP_INPUTS;
 };
 
-// The formula a question is, judged at tick 0: inevitable is AX AF P,
-// forever EX EG P, and leads-to AX AG (P implies AF Q), with the AG on
-// every input.
-Expression Formula_Of(const Temporal_Query& query);
-
 // A script shown as evidence. A lasso goes round `loop` for ever after
 // `script`; `at` is the tick of the P line of a leads-to, or 0.
 struct Temporal_Evidence {
@@ -53,6 +48,9 @@ struct Temporal_Answer {
     std::vector<Temporal_Evidence> evidence;
 };
 
-// Answers `query` from a complete exploration: the verdict from the
-// formula's labels, then the bounds and evidence.
+// Answers `query` from a complete exploration: the condition's labels, then
+// one walk over the graph for the verdict, the bounds and the evidence. The
+// verdict is the formula's at tick 0: inevitable is AX AF P, forever
+// EX EG P, and leads-to AX AG (P implies AF Q), with the AG on every input
+// and the others on `keys`.
 Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& query);
