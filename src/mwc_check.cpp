@@ -14,13 +14,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "check/cover.h"
-#include "check/explore.h"
+#include "check/engines/cover.h"
+#include "check/engines/guards.h"
+#include "check/exploration/explore.h"
+#include "check/exploration/saved.h"
 #include "check/files.h"
-#include "check/guards.h"
-#include "check/report.h"
+#include "check/outputs/answers.h"
+#include "check/outputs/diagram.h"
+#include "check/outputs/report.h"
 #include "check/request.h"
-#include "check/saved.h"
 #include "replay/command_line.h"
 #include "replay/shown.h"
 

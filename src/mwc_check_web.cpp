@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "check/explore.h"
+#include "check/exploration/explore.h"
 #include "check/forms.h"
-#include "check/report.h"
+#include "check/outputs/answers.h"
+#include "check/outputs/diagram.h"
+#include "check/outputs/report.h"
 
 namespace
 {

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "check/saved.h"
+#include "check/exploration/saved.h"
 #include "replay/command_line.h"
 #include "replay/shown.h"
 

@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "check/names.h"
+#include "check/language/names.h"
+#include "check/outputs/report.h"
 #include "replay/command_line.h"
 #include "replay/shown.h"
 

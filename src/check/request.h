@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "check/explore.h"
+#include "check/exploration/explore.h"
+#include "check/exploration/saved.h"
 #include "check/forms.h"
-#include "check/report.h"
-#include "check/saved.h"
+#include "check/outputs/diagram.h"
 
 constexpr char PROGRAM[] = "mwc-check";
 // The usage lines, the questions' options read from their rows.

@@ -8,7 +8,8 @@
 #include <map>
 #include <string_view>
 
-#include "check/report.h"
+#include "check/outputs/answers.h"
+#include "check/outputs/scripts.h"
 #include "replay/shown.h"
 #include "replay/trace.h"
 

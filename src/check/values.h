@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "check/forms.h"
+#include "check/question.h"
 
 bool Parse_Values_Question(Question& question, unsigned keys, Expression_Error& error);
 Verdict Judge_Values(const Question& question, const Exploration& exploration);

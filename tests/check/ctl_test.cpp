@@ -12,8 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "check/ctl.h"
-#include "check/explore.h"
+#include "check/engines/ctl.h"
+#include "check/exploration/explore.h"
 #include "check/forms.h"
 #include "without_frames.h"
 

@@ -10,9 +10,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "check/explore.h"
-#include "check/guards.h"
-#include "check/report.h"
+#include "check/engines/guards.h"
+#include "check/exploration/explore.h"
+#include "check/outputs/diagram.h"
+#include "check/outputs/report.h"
+#include "check/outputs/scripts.h"
 #include "plain_configuration.h"
 #include "without_frames.h"
 

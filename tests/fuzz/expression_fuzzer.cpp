@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "check/expression.h"
+#include "check/language/expression.h"
 #include "check/forms.h"
 #include "replay/shown.h"
 

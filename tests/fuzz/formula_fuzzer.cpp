@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/expression.h"
+#include "check/language/expression.h"
 
 namespace
 {

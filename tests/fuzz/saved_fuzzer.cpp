@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "check/saved.h"
+#include "check/exploration/saved.h"
 
 namespace
 {

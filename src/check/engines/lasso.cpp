@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cassert>
 
-#include "check/ctl.h"
-#include "check/graph.h"
+#include "check/engines/ctl.h"
+#include "check/engines/graph.h"
 
 namespace
 {

@@ -1,24 +1,10 @@
 // Each question's answer, as text or as JSON, and the scripts it shows.
 #include <string_view>
 
-#include "check/forms.h"
-#include "check/report.h"
+#include "check/outputs/answers.h"
+
+#include "check/outputs/scripts.h"
 #include "replay/shown.h"
-
-std::string Script_Of(const std::string& script, const std::string& loop, bool lasso)
-{
-    constexpr int LOOPS_WRITTEN = 3; // so that a replay shows the loop repeating
-    std::string bytes = script;
-    for (int i = 0; lasso && i < LOOPS_WRITTEN; ++i) {
-        bytes += loop;
-    }
-    return bytes;
-}
-
-std::string Script_Of(const Temporal_Evidence& evidence)
-{
-    return Script_Of(evidence.script, evidence.loop, evidence.lasso);
-}
 
 namespace
 {

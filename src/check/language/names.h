@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "check/expression.h"
+#include "check/language/expression.h"
 
 constexpr char BEFORE_PREFIX[] = "before.";
 

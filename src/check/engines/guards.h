@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "check/explore.h"
+#include "check/exploration/explore.h"
 
 // A transition and what takes it: `inputs` (bits of INPUTS), under `guard`,
 // a condition in the condition language; empty where the inputs decide.

@@ -1,14 +1,14 @@
 // The condition language's parser: tokens (lexer.h) to nodes, by recursive
 // descent, one function a level of precedence; what names stand for is in
 // names.h, and evaluation in evaluate.cpp.
-#include "check/expression.h"
+#include "check/language/expression.h"
 
 #include <cassert>
 #include <cctype>
 #include <initializer_list>
 
-#include "check/lexer.h"
-#include "check/names.h"
+#include "check/language/lexer.h"
+#include "check/language/names.h"
 #include "oven/controller.h"
 #include "replay/shown.h"
 

@@ -1,4 +1,4 @@
-#include "check/lexer.h"
+#include "check/language/lexer.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,6 +1,7 @@
-// The default report: the built-in questions, and what they need of the
-// command line (--keys, a bad condition's message, a readable script).
-#include "check/report.h"
+#include "check/outputs/report.h"
+
+#include "check/outputs/answers.h"
+#include "check/outputs/scripts.h"
 
 #include <algorithm>
 #include <cassert>
@@ -10,30 +11,6 @@
 #include "replay/replay.h"
 #include "replay/shown.h"
 #include "replay/trace.h"
-
-// Replays `script` from start-up and writes the trace line of its last
-// tick, after `lead` and the tick's number.
-void Print_Last_Line(std::FILE* out, int fd, const Exploration& exploration,
-                     const std::string& script, const char* lead)
-{
-    Restore_Configuration(exploration.start);
-    Tick_Record record{};
-    // The script's own bytes, as mwc-replay reads them: its "." is a byte
-    // that is no key to the oven, and the trace shows it as it is.
-    for (const char byte : script) {
-        record = Replay_Tick(static_cast<signed char>(byte));
-    }
-    std::fprintf(out, "%stick %zu: ", lead, script.size());
-    std::fflush(out);
-    Trace_Tick(fd, static_cast<long>(script.size()), record);
-    Trace_Flush(fd);
-    Restore_Configuration(exploration.start);
-}
-
-const char* Ticks(std::size_t count)
-{
-    return count == 1 ? "tick" : "ticks";
-}
 
 const std::vector<Builtin_Property>& Builtin_Properties()
 {
@@ -58,77 +35,6 @@ const std::vector<Builtin_Property>& Builtin_Properties()
          "buzzer implies state = Wait_Input and not start"},
     };
     return builtins;
-}
-
-std::string Readable_Script(std::string_view script)
-{
-    std::string readable;
-    for (std::size_t i = 0; i < script.size();) {
-        std::size_t run = 1;
-        while (script[i] == IDLE_TICK && i + run < script.size() && script[i + run] == IDLE_TICK) {
-            ++run;
-        }
-        readable += readable.empty() ? "" : " ";
-        if (run == 1) {
-            readable += script[i];
-        } else {
-            readable.append(".{").append(std::to_string(run)).append("}");
-        }
-        i += run;
-    }
-    return readable;
-}
-
-void Print_Expression_Error(std::FILE* to, const char* option, std::string_view condition,
-                            const Expression_Error& error)
-{
-    // A long condition is shown around its fault, with "..." where it is cut.
-    constexpr std::size_t WINDOW = 72;      // of the condition, under which the mark goes
-    constexpr std::size_t BEFORE_MARK = 30; // of them before the fault
-    constexpr std::size_t QUOTED = 40;      // of the condition on the message's line
-    constexpr std::string_view CUT = "...";
-    assert(error.offset <= condition.size() && "the mark is within the condition or at its end");
-    const std::size_t from = condition.size() <= WINDOW || error.offset < BEFORE_MARK
-                                 ? 0
-                                 : std::min(error.offset - BEFORE_MARK, condition.size() - WINDOW);
-    const std::string_view window = condition.substr(from, WINDOW);
-    const std::string_view left = from > 0 ? CUT : "";
-    const std::string_view right = from + window.size() < condition.size() ? CUT : "";
-    const std::string quoted = Shown(condition.substr(0, QUOTED));
-    std::fprintf(to, "mwc-check: %s '%s%s': %s\n", option, quoted.c_str(),
-                 QUOTED < condition.size() ? "..." : "", error.message.c_str());
-    // The mark goes under the columns that the marked bytes take once shown.
-    const std::size_t mark = error.offset - from;
-    const std::size_t marked = std::min(std::max<std::size_t>(error.length, 1),
-                                        window.size() > mark ? window.size() - mark : 0);
-    const std::size_t column = Shown_Columns(Shown(window.substr(0, mark)));
-    const std::size_t width = Shown_Columns(Shown(window.substr(mark, marked)));
-    const std::size_t tail = width > 1 ? width - 1 : 0;
-    std::fprintf(to, "  %.*s%s%.*s\n  %*s^%s\n", static_cast<int>(left.size()), left.data(),
-                 Shown(window).c_str(), static_cast<int>(right.size()), right.data(),
-                 static_cast<int>(left.size() + column), "", std::string(tail, '~').c_str());
-}
-
-bool Parse_Keys(std::FILE* errors, std::string_view set, unsigned& keys)
-{
-    keys = 0;
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        int input = 0;
-        while (input < STEP_INPUTS && set[i] != Script_Byte(input)) {
-            ++input;
-        }
-        if (input == STEP_INPUTS) {
-            Print_Expression_Error(errors, "--keys", set,
-                                   {i, 1, "keys are '.' for no key and a to f"});
-            return false;
-        }
-        keys |= 1U << input;
-    }
-    if (keys == 0) {
-        Print_Expression_Error(errors, "--keys", set, {0, 0, "no key at all: '.' is no key"});
-        return false;
-    }
-    return true;
 }
 
 const std::vector<Builtin_Temporal>& Builtin_Temporal_Properties()

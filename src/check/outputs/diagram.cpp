@@ -1,11 +1,12 @@
 // The diagram's outputs: the graph itself, what a script covers of it, the
 // tour, and where two builds part.
+#include "check/outputs/diagram.h"
 #include <algorithm>
 #include <bit>
 #include <cassert>
 
-#include "check/guards.h"
-#include "check/report.h"
+#include "check/engines/guards.h"
+#include "check/outputs/scripts.h"
 #include "oven/controller.h"
 #include "replay/shown.h"
 #include "replay/trace.h"

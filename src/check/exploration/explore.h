@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "check/expression.h"
+#include "check/language/expression.h"
 #include "console/keyboard.h"
 #include "oven/controller.h"
 #include "replay/replay.h"

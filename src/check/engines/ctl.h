@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "check/explore.h"
-#include "check/expression.h"
+#include "check/exploration/explore.h"
+#include "check/language/expression.h"
 
 // Which of the STEP_INPUTS may be pressed, a bit each.
 constexpr unsigned ALL_STEP_INPUTS = (1U << STEP_INPUTS) - 1;

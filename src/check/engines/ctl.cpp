@@ -1,4 +1,4 @@
-#include "check/ctl.h"
+#include "check/engines/ctl.h"
 
 #include <algorithm>
 #include <cassert>
@@ -6,7 +6,7 @@
 #include <map>
 #include <optional>
 
-#include "check/graph.h"
+#include "check/engines/graph.h"
 
 namespace
 {

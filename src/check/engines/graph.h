@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "check/ctl.h"
+#include "check/engines/ctl.h"
 
 constexpr std::uint32_t UNSEEN = std::numeric_limits<std::uint32_t>::max();
 

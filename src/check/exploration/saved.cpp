@@ -1,4 +1,4 @@
-#include "check/saved.h"
+#include "check/exploration/saved.h"
 
 #include <bit>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "check/explore.h"
+#include "check/exploration/explore.h"
 
 #include <algorithm>
 #include <cassert>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <utility>
 
-#include "check/hash_table.h"
+#include "check/exploration/hash_table.h"
 #include "console/keyboard.h"
 #include "oven/oven.h"
 

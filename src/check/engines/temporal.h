@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "check/ctl.h"
-#include "check/explore.h"
-#include "check/expression.h"
+#include "check/engines/ctl.h"
+#include "check/exploration/explore.h"
+#include "check/language/expression.h"
 
 enum class Temporal_Kind {
     INEVITABLE, // on every never-ending script, some line satisfies the condition

@@ -2,7 +2,7 @@
 #include <cassert>
 #include <string_view>
 
-#include "check/expression.h"
+#include "check/language/expression.h"
 
 namespace
 {

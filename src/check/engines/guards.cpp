@@ -1,4 +1,4 @@
-#include "check/guards.h"
+#include "check/engines/guards.h"
 
 #include <algorithm>
 #include <cassert>

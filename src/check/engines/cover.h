@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "check/guards.h"
+#include "check/engines/guards.h"
 
 // What a script did to one move of the diagram.
 struct Move_Coverage {

@@ -1,6 +1,6 @@
 // What each name of a condition stands for, and for one that stands for
 // nothing, the slip it most likely is.
-#include "check/names.h"
+#include "check/language/names.h"
 
 #include <array>
 #include <cassert>

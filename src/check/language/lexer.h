@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "check/expression.h"
-#include "check/names.h"
+#include "check/language/expression.h"
+#include "check/language/names.h"
 
 struct Token {
     enum Kind {

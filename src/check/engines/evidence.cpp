@@ -6,8 +6,8 @@
 #include <cassert>
 #include <string_view>
 
-#include "check/ctl.h"
-#include "check/graph.h"
+#include "check/engines/ctl.h"
+#include "check/engines/graph.h"
 
 namespace
 {

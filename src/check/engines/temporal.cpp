@@ -1,4 +1,4 @@
-#include "check/temporal.h"
+#include "check/engines/temporal.h"
 
 #include <algorithm>
 #include <cassert>
@@ -175,8 +175,12 @@ Temporal_Answer Leads_To(const Exploration& exploration, const Labels& from,
         if (!here && !Walk_From(exploration, to, until, walk)) {
             Shortest_Lasso(exploration, to, until_steps, walk);
             const std::string in = way_in(edge);
-            answer.evidence.push_back({"counterexample", in + walk.prefix, walk.loop, true,
-                                       static_cast<long>(in.size()), {}});
+            answer.evidence.push_back({"counterexample",
+                                       in + walk.prefix,
+                                       walk.loop,
+                                       true,
+                                       static_cast<long>(in.size()),
+                                       {}});
             return answer;
         }
         const long least = here ? 0 : static_cast<long>(walk.fewest[to]);

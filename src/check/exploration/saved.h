@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/explore.h"
+#include "check/exploration/explore.h"
 
 // The explored graph as a saved file holds it: from configuration c,
 // input i of the STEP_INPUTS leads to next[c * STEP_INPUTS + i]; the

@@ -1,4 +1,4 @@
-#include "check/cover.h"
+#include "check/engines/cover.h"
 
 #include <cassert>
 #include <limits>
