@@ -116,8 +116,8 @@ Verdict Judge_Values(const Question& question, const Exploration& exploration)
     way_in[0] = UNSEEN - 1;
     const auto script_to = [&](std::uint32_t c, char last) {
         std::string script(1, last);
-        for (; way_in[c] != UNSEEN - 1; c = way_in[c] / STEP_INPUTS) {
-            script.push_back(Script_Byte(static_cast<int>(way_in[c] % STEP_INPUTS)));
+        for (; way_in[c] != UNSEEN - 1; c = Source_Of(way_in[c])) {
+            script.push_back(Script_Byte(Input_Of(way_in[c])));
         }
         return std::string(script.rbegin(), script.rend());
     };

@@ -100,7 +100,7 @@ Marks Plain_Node(const Plain_Graph& g, const Expression& f, int n, const std::ve
     }
     const Marks& l = known[static_cast<std::size_t>(node.left)];
     const Marks& r = known[static_cast<std::size_t>(std::max(node.right, node.left))];
-    const auto keys = static_cast<unsigned>(node.value);
+    const unsigned keys = node.keys;
     const auto some = [&](std::size_t p, const Marks& z) {
         bool any = false;
         for (int i = 0; i < STEP_INPUTS; ++i) {
@@ -188,7 +188,7 @@ Expression Formula(const std::string& text, unsigned keys = ALL_STEP_INPUTS)
     Expression_Error error;
     EXPECT_TRUE(Parse_Formula(text, formula, error)) << text << ": " << error.message;
     for (Expression::Node& node : formula.nodes) {
-        node.value = Is_Temporal(node.kind) ? keys : node.value;
+        node.keys = Is_Temporal(node.kind) ? keys : 0;
     }
     return formula;
 }
@@ -283,7 +283,7 @@ void Check_One(const Plain_Graph& g, const Expression& f, const std::vector<Mark
     if (!evidence.shown) {
         return;
     }
-    const auto keys = static_cast<unsigned>(node.value);
+    const unsigned keys = node.keys;
     const Marks& l = plain[static_cast<std::size_t>(node.left)];
     const Marks& r = plain[static_cast<std::size_t>(std::max(node.left, node.right))];
     const char want = exists ? 1 : 0; // the operand shown to hold, or to fail
@@ -540,9 +540,9 @@ TEST(Ctl, EachFormOfQuestionIsThePlainLabellersFormula)
                 text.replace(text.find('P'), 1, condition);
                 Expression formula = Formula(text, Keys(keys));
                 for (Expression::Node& node : formula.nodes) {
-                    node.value = leads_to && node.kind != AF && Is_Temporal(node.kind)
-                                     ? ALL_STEP_INPUTS
-                                     : node.value;
+                    node.keys = leads_to && node.kind != AF && Is_Temporal(node.kind)
+                                    ? ALL_STEP_INPUTS
+                                    : node.keys;
                 }
                 const bool holds =
                     Plain_Label(g, formula)[static_cast<std::size_t>(formula.root)][g.edges] != 0;

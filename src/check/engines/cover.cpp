@@ -18,17 +18,6 @@ bool Rests(const Exploration& exploration, std::uint32_t c)
     return At_Rest(static_cast<int>(before[state]), before[start] != 0);
 }
 
-// The input that a script's byte is: a key of the oven, or no key.
-int Input_Of(char byte)
-{
-    for (int input = 1; input < INPUT_COUNT; ++input) {
-        if (INPUTS[static_cast<std::size_t>(input)] == static_cast<signed char>(byte)) {
-            return input;
-        }
-    }
-    return 0;
-}
-
 // One tick of the walk with `input`.
 void Step(const Exploration& exploration, const std::vector<std::uint16_t>& taken_by, int input,
           long tick, Coverage& coverage)
@@ -77,7 +66,7 @@ void Cover_Bytes(const Exploration& exploration, const std::vector<std::uint16_t
                  const char* bytes, std::size_t size, Coverage& coverage)
 {
     for (std::size_t i = 0; i < size && !coverage.ended; ++i) {
-        Step(exploration, taken_by, Input_Of(bytes[i]), ++coverage.script_ticks, coverage);
+        Step(exploration, taken_by, Input_Of_Byte(bytes[i]), ++coverage.script_ticks, coverage);
     }
 }
 
@@ -132,18 +121,18 @@ std::string Tour(const Exploration& exploration, const std::vector<Guarded_Move>
             break; // what is left cannot be reached from here
         }
         // The way there, from its end back to where the tour stood.
-        std::string way(1, Script_Byte(static_cast<int>(found % STEP_INPUTS)));
-        for (std::uint32_t c = static_cast<std::uint32_t>(found / STEP_INPUTS); c != at;) {
-            way.push_back(Script_Byte(static_cast<int>(via[c] % STEP_INPUTS)));
-            c = static_cast<std::uint32_t>(via[c] / STEP_INPUTS);
+        std::string way(1, Script_Byte(Input_Of(found)));
+        for (std::uint32_t c = Source_Of(found); c != at;) {
+            way.push_back(Script_Byte(Input_Of(via[c])));
+            c = Source_Of(via[c]);
         }
         for (auto byte = way.rbegin(); byte != way.rend(); ++byte) {
-            const std::size_t move =
-                taken_by[std::size_t{at} * INPUT_COUNT + static_cast<std::size_t>(Input_Of(*byte))];
+            const std::size_t move = taken_by[std::size_t{at} * INPUT_COUNT +
+                                              static_cast<std::size_t>(Input_Of_Byte(*byte))];
             remaining -= static_cast<std::size_t>(wanted[move]);
             wanted[move] = 0;
             tour.push_back(*byte);
-            at = exploration.next[Edge(at, Input_Of(*byte))];
+            at = exploration.next[Edge(at, Input_Of_Byte(*byte))];
         }
     }
     for (std::size_t m = 0; m < moves.size(); ++m) {

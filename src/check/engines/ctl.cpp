@@ -19,8 +19,8 @@ using enum Expression::Kind;
 std::vector<char> Exists_Until(const Graph& graph, unsigned keys, Where through, Where target)
 {
     std::vector<char> reached(graph.Configurations(), 0);
-    std::vector<std::uint32_t> queue;
-    for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
+    std::vector<Configuration_Index> queue;
+    for (Configuration_Index c = 0; c < graph.Configurations(); ++c) {
         for (int input = 0; input < STEP_INPUTS && reached[c] == 0; ++input) {
             reached[c] = Pressed(keys, input) && target.Has(Edge(c, input)) ? 1 : 0;
         }
@@ -29,8 +29,8 @@ std::vector<char> Exists_Until(const Graph& graph, unsigned keys, Where through,
         }
     }
     for (std::size_t i = 0; i < queue.size(); ++i) {
-        graph.Into(queue[i], keys, [&](std::uint32_t edge) {
-            const std::uint32_t from = edge / STEP_INPUTS;
+        graph.Into(queue[i], keys, [&](Transition_Index edge) {
+            const Configuration_Index from = Source_Of(edge);
             if (reached[from] == 0 && through.Has(edge)) {
                 reached[from] = 1;
                 queue.push_back(from);
@@ -47,8 +47,8 @@ std::vector<char> Exists_Until(const Graph& graph, unsigned keys, Where through,
 std::vector<char> Exists_Always(const Graph& graph, unsigned keys, Where through)
 {
     std::vector<std::uint8_t> ways(graph.Configurations(), 0);
-    std::vector<std::uint32_t> queue;
-    for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
+    std::vector<Configuration_Index> queue;
+    for (Configuration_Index c = 0; c < graph.Configurations(); ++c) {
         for (int input = 0; input < STEP_INPUTS; ++input) {
             if (Pressed(keys, input) && through.Has(Edge(c, input))) {
                 ++ways[c];
@@ -59,8 +59,8 @@ std::vector<char> Exists_Always(const Graph& graph, unsigned keys, Where through
         }
     }
     for (std::size_t i = 0; i < queue.size(); ++i) {
-        graph.Into(queue[i], keys, [&](std::uint32_t edge) {
-            const std::uint32_t from = edge / STEP_INPUTS;
+        graph.Into(queue[i], keys, [&](Transition_Index edge) {
+            const Configuration_Index from = Source_Of(edge);
             if (through.Has(edge) && ways[from] > 0 && --ways[from] == 0) {
                 queue.push_back(from);
             }
@@ -77,7 +77,7 @@ std::vector<char> Exists_Always(const Graph& graph, unsigned keys, Where through
 Labels Neither(const Labels& f, const Labels& g)
 {
     Labels neither(f.size());
-    for (std::size_t p = 0; p < neither.size(); ++p) {
+    for (Position_Index p = 0; p < neither.size(); ++p) {
         neither[p] = f[p] == 0 && g[p] == 0 ? 1 : 0;
     }
     return neither;
@@ -118,13 +118,12 @@ Labels Condition_Labels(const Exploration& exploration, const Expression& formul
         before = before || formula.nodes[static_cast<std::size_t>(k)].kind == BEFORE;
     }
     const std::size_t edges = exploration.next.size();
-    Labels labels(edges + 1);
+    Labels labels(Position_Count(exploration));
     if (before) {
         assert(exploration.before_of.size() == exploration.parent.size() &&
                "the exploration kept the lines before each tick");
-        for (std::size_t e = 0; e < edges; ++e) {
-            const Trace_Line& was =
-                exploration.before_lines[exploration.before_of[e / STEP_INPUTS]];
+        for (Transition_Index e = 0; e < edges; ++e) {
+            const Trace_Line& was = exploration.before_lines[exploration.before_of[Source_Of(e)]];
             labels[e] =
                 Evaluate_Part(formula, first, root, exploration.lines[exploration.line_of[e]], was)
                     ? 1
@@ -136,12 +135,12 @@ Labels Condition_Labels(const Exploration& exploration, const Expression& formul
             const Trace_Line& line = exploration.lines[i];
             by_line[i] = Evaluate_Part(formula, first, root, line, line) ? 1 : 0;
         }
-        for (std::size_t e = 0; e < edges; ++e) {
+        for (Transition_Index e = 0; e < edges; ++e) {
             labels[e] = by_line[exploration.line_of[e]];
         }
     }
     const Trace_Line& start = exploration.start_line;
-    labels[edges] = Evaluate_Part(formula, first, root, start, start) ? 1 : 0;
+    labels[Start_Position(exploration)] = Evaluate_Part(formula, first, root, start, start) ? 1 : 0;
     return labels;
 }
 
@@ -155,7 +154,7 @@ std::vector<char> Next_Holds(const Graph& graph, const Expression::Node& node, c
     const unsigned keys = Keys_Of(node);
     const bool some = node.kind == EX;
     std::vector<char> after(graph.Configurations());
-    for (std::uint32_t c = 0; c < graph.Configurations(); ++c) {
+    for (Configuration_Index c = 0; c < graph.Configurations(); ++c) {
         bool all = true;
         bool any = false;
         for (int input = 0; input < STEP_INPUTS; ++input) {
@@ -176,22 +175,23 @@ Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const L
 {
     const unsigned keys = Keys_Of(node);
     const std::size_t edges = graph.exploration().next.size();
-    const std::uint32_t* const next = graph.exploration().next.data();
+    const Configuration_Index* const next = graph.exploration().next.data();
     const char* const f = left.data();
     const char* const g = right == nullptr ? nullptr : right->data();
-    Labels labels(edges + 1);
+    Labels labels(graph.Positions());
     char* const out = labels.data();
     // Each position's label from its own and the configuration after it.
     const auto fill = [&](auto value) {
-        for (std::size_t p = 0; p < edges; ++p) {
-            out[p] = value(p, next[p]) ? 1 : 0;
+        for (Transition_Index e = 0; e < edges; ++e) {
+            out[Position_Of(e)] = value(Position_Of(e), next[e]) ? 1 : 0;
         }
-        out[edges] = value(edges, 0) ? 1 : 0; // tick 0, before start-up's configuration
+        const Position_Index start = graph.Start(); // tick 0, before start-up's configuration
+        out[start] = value(start, graph.After(start)) ? 1 : 0;
     };
     if (node.kind == EX || node.kind == AX) {
         const std::vector<char> after = Next_Holds(graph, node, f);
         const char* const x = after.data();
-        fill([x](std::size_t, std::uint32_t c) { return x[c] != 0; });
+        fill([x](Position_Index, Configuration_Index c) { return x[c] != 0; });
         return labels;
     }
     // The rest in terms of E[ U ] and EG: AF f = not EG not f, AG f = not
@@ -202,31 +202,31 @@ Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const L
     case EF: {
         const std::vector<char> until = Exists_Until(graph, keys, {}, holds);
         const char* const u = until.data();
-        fill([f, u](std::size_t p, std::uint32_t c) { return f[p] != 0 || u[c] != 0; });
+        fill([f, u](Position_Index p, Configuration_Index c) { return f[p] != 0 || u[c] != 0; });
         break;
     }
     case AG: {
         const std::vector<char> until = Exists_Until(graph, keys, {}, fails);
         const char* const u = until.data();
-        fill([f, u](std::size_t p, std::uint32_t c) { return f[p] != 0 && u[c] == 0; });
+        fill([f, u](Position_Index p, Configuration_Index c) { return f[p] != 0 && u[c] == 0; });
         break;
     }
     case EG: {
         const std::vector<char> always = Exists_Always(graph, keys, holds);
         const char* const a = always.data();
-        fill([f, a](std::size_t p, std::uint32_t c) { return f[p] != 0 && a[c] != 0; });
+        fill([f, a](Position_Index p, Configuration_Index c) { return f[p] != 0 && a[c] != 0; });
         break;
     }
     case AF: {
         const std::vector<char> always = Exists_Always(graph, keys, fails);
         const char* const a = always.data();
-        fill([f, a](std::size_t p, std::uint32_t c) { return f[p] != 0 || a[c] == 0; });
+        fill([f, a](Position_Index p, Configuration_Index c) { return f[p] != 0 || a[c] == 0; });
         break;
     }
     case EU: {
         const std::vector<char> until = Exists_Until(graph, keys, holds, Where{right, true});
         const char* const u = until.data();
-        fill([f, g, u](std::size_t p, std::uint32_t c) {
+        fill([f, g, u](Position_Index p, Configuration_Index c) {
             return g[p] != 0 || (f[p] != 0 && u[c] != 0);
         });
         break;
@@ -239,7 +239,7 @@ Labels Temporal_Labels(const Graph& graph, const Expression::Node& node, const L
         const std::vector<char> always = Exists_Always(graph, keys, Where{right, false});
         const char* const u = until.data();
         const char* const a = always.data();
-        fill([f, g, u, a](std::size_t p, std::uint32_t c) {
+        fill([f, g, u, a](Position_Index p, Configuration_Index c) {
             return g[p] != 0 || (f[p] != 0 && u[c] == 0 && a[c] == 0);
         });
         break;
@@ -344,42 +344,16 @@ std::size_t Position_Count(const Exploration& exploration)
     return exploration.next.size() + 1;
 }
 
-std::size_t Start_Position(const Exploration& exploration)
+Position_Index Start_Position(const Exploration& exploration)
 {
     return exploration.next.size();
-}
-
-Expression Apply(int kind, const Expression& operand, unsigned keys)
-{
-    assert(kind == NOT || (Is_Temporal(kind) && kind != EU && kind != AU));
-    Expression applied = operand;
-    applied.nodes.push_back({kind, operand.root, -1, kind == NOT ? 0.0 : keys});
-    applied.root = static_cast<int>(applied.nodes.size() - 1);
-    return applied;
-}
-
-Expression Combine(int kind, const Expression& left, const Expression& right, unsigned keys)
-{
-    assert(kind == AND || kind == OR || kind == IMPLIES || kind == EU || kind == AU);
-    // Right's nodes follow left's, so its indexes move up by left's count.
-    Expression combined = left;
-    const auto shift = static_cast<int>(left.nodes.size());
-    for (Expression::Node node : right.nodes) {
-        node.left += node.left >= 0 ? shift : 0;
-        node.right += node.right >= 0 ? shift : 0;
-        combined.nodes.push_back(node);
-    }
-    combined.nodes.push_back({kind, left.root, right.root + shift, Is_Temporal(kind) ? keys : 0.0});
-    combined.root = static_cast<int>(combined.nodes.size() - 1);
-    combined.uses_before = left.uses_before || right.uses_before;
-    return combined;
 }
 
 void Restrict_Keys(Expression& formula, unsigned keys)
 {
     for (Expression::Node& node : formula.nodes) {
         if (Is_Temporal(node.kind)) {
-            node.value = keys;
+            node.keys = keys;
         }
     }
 }

@@ -19,19 +19,23 @@
 // Which of the STEP_INPUTS may be pressed, a bit each.
 constexpr unsigned ALL_STEP_INPUTS = (1U << STEP_INPUTS) - 1;
 
+// The third kind of index, beside a configuration's and a transition's: a
+// position. A transition's position is its own index, and tick 0's comes
+// after them all.
+using Position_Index = std::size_t;
+
+inline Position_Index Position_Of(Transition_Index edge)
+{
+    return edge;
+}
+
 // Whether a formula's node holds at each position.
 using Labels = std::vector<char>;
 
 // The number of positions, and tick 0's.
 std::size_t Position_Count(const Exploration& exploration);
-std::size_t Start_Position(const Exploration& exploration);
+Position_Index Start_Position(const Exploration& exploration);
 
-// `kind`, a prefix temporal operator or NOT, applied to `operand`; a
-// temporal one on the inputs `keys`.
-Expression Apply(int kind, const Expression& operand, unsigned keys = ALL_STEP_INPUTS);
-// `left` `kind` `right`: AND, OR, IMPLIES, or EU or AU on `keys`.
-Expression Combine(int kind, const Expression& left, const Expression& right,
-                   unsigned keys = ALL_STEP_INPUTS);
 // A parsed formula with every temporal operator on the inputs `keys`.
 void Restrict_Keys(Expression& formula, unsigned keys);
 
@@ -79,4 +83,5 @@ struct Lasso {
     std::string prefix;
     std::string loop;
 };
-Lasso Shortest_Lasso(const Exploration& exploration, std::uint32_t root, const Labels& follow);
+Lasso Shortest_Lasso(const Exploration& exploration, Configuration_Index root,
+                     const Labels& follow);

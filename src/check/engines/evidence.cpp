@@ -14,23 +14,12 @@ namespace
 
 using enum Expression::Kind;
 
-// The input of the STEP_INPUTS whose script byte `byte` is.
-int Input_Of(char byte)
-{
-    int input = 0;
-    while (Script_Byte(input) != byte) {
-        ++input;
-        assert(input < STEP_INPUTS && "a byte of a script found over the graph");
-    }
-    return input;
-}
-
 // The position that `script`, taken from position `from`, ends on.
-std::size_t Walk(const Graph& graph, std::size_t from, std::string_view script)
+Position_Index Walk(const Graph& graph, Position_Index from, std::string_view script)
 {
-    std::size_t at = from;
+    Position_Index at = from;
     for (const char byte : script) {
-        at = Edge(graph.After(at), Input_Of(byte));
+        at = Position_Of(Edge(graph.After(at), Input_Of_Byte(byte)));
     }
     return at;
 }
@@ -38,8 +27,8 @@ std::size_t Walk(const Graph& graph, std::size_t from, std::string_view script)
 // The shortest script from position `from`, on `keys`, through positions
 // in `through` to one in `target`, and the position it ends on; false when
 // there is none.
-bool Shortest_Script(const Graph& graph, std::size_t from, unsigned keys, Where through,
-                     Where target, std::string& script, std::size_t& end)
+bool Shortest_Script(const Graph& graph, Position_Index from, unsigned keys, Where through,
+                     Where target, std::string& script, Position_Index& end)
 {
     script.clear();
     end = from;
@@ -49,32 +38,33 @@ bool Shortest_Script(const Graph& graph, std::size_t from, unsigned keys, Where 
     if (!through.Has(from)) {
         return false;
     }
-    constexpr std::uint32_t ROOT = UNSEEN - 1; // where the search starts: no edge
-    std::vector<std::uint32_t> way_in(graph.Configurations(), UNSEEN); // the edge, by configuration
-    std::vector<std::uint32_t> queue{graph.After(from)};
+    // The transition into each configuration met, by configuration.
+    constexpr Transition_Index ROOT = UNSEEN - 1; // where the search starts: none
+    std::vector<Transition_Index> way_in(graph.Configurations(), UNSEEN);
+    std::vector<Configuration_Index> queue{graph.After(from)};
     way_in[queue[0]] = ROOT;
-    const auto script_to = [&](std::uint32_t c, std::size_t last) {
-        std::string backwards(1, Script_Byte(static_cast<int>(last % STEP_INPUTS)));
-        for (; way_in[c] != ROOT; c = way_in[c] / STEP_INPUTS) {
-            backwards.push_back(Script_Byte(static_cast<int>(way_in[c] % STEP_INPUTS)));
+    const auto script_to = [&](Configuration_Index c, Transition_Index last) {
+        std::string backwards(1, Script_Byte(Input_Of(last)));
+        for (; way_in[c] != ROOT; c = Source_Of(way_in[c])) {
+            backwards.push_back(Script_Byte(Input_Of(way_in[c])));
         }
         return std::string(backwards.rbegin(), backwards.rend());
     };
     for (std::size_t i = 0; i < queue.size(); ++i) {
-        const std::uint32_t c = queue[i];
+        const Configuration_Index c = queue[i];
         for (int input = 0; input < STEP_INPUTS; ++input) {
-            const std::size_t edge = Edge(c, input);
+            const Transition_Index edge = Edge(c, input);
             if (!Pressed(keys, input)) {
                 continue;
             }
-            if (target.Has(edge)) {
+            if (target.Has(Position_Of(edge))) {
                 script = script_to(c, edge);
-                end = edge;
+                end = Position_Of(edge);
                 return true;
             }
-            const std::uint32_t to = graph.After(edge);
-            if (through.Has(edge) && way_in[to] == UNSEEN) {
-                way_in[to] = static_cast<std::uint32_t>(edge);
+            const Configuration_Index to = graph.exploration().next[edge];
+            if (through.Has(Position_Of(edge)) && way_in[to] == UNSEEN) {
+                way_in[to] = edge;
                 queue.push_back(to);
             }
         }
@@ -84,12 +74,12 @@ bool Shortest_Script(const Graph& graph, std::size_t from, unsigned keys, Where 
 
 // A lasso as short as it comes from position `from`, staying in `within`
 // on `keys`; one exists.
-Lasso Lasso_From(const Graph& graph, std::size_t from, unsigned keys, Where within)
+Lasso Lasso_From(const Graph& graph, Position_Index from, unsigned keys, Where within)
 {
     assert(within.Has(from) && "the lasso's first line is on it");
-    Labels follow(graph.Positions() - 1);
-    for (std::size_t e = 0; e < follow.size(); ++e) {
-        follow[e] = Pressed(keys, static_cast<int>(e % STEP_INPUTS)) && within.Has(e) ? 1 : 0;
+    Labels follow(graph.exploration().next.size()); // by transition
+    for (Transition_Index e = 0; e < follow.size(); ++e) {
+        follow[e] = Pressed(keys, Input_Of(e)) && within.Has(Position_Of(e)) ? 1 : 0;
     }
     return Shortest_Lasso(graph.exploration(), graph.After(from), follow);
 }
@@ -117,14 +107,14 @@ class Search
     }
 
     // Whether node `node` holds at position `p`.
-    bool Holds(int node, std::size_t p) const
+    bool Holds(int node, Position_Index p) const
     {
         return Values_At(p, node)[static_cast<std::size_t>(node)] != 0;
     }
 
     // The evidence for temporal node `node` at position `from`, with the
     // evidence of the operators nested inside that decide it where it ends.
-    Ctl_Evidence For(int node, std::size_t from) const;
+    Ctl_Evidence For(int node, Position_Index from) const;
 
   private:
     const Expression::Node& Node_At(int k) const
@@ -137,10 +127,10 @@ class Search
     }
     // The value at `p` of every node up to `last` that holds a temporal
     // operator; a condition is evaluated where it is used.
-    std::vector<char> Values_At(std::size_t p, int last) const;
-    bool Condition_At(int k, std::size_t p) const;
+    std::vector<char> Values_At(Position_Index p, int last) const;
+    bool Condition_At(int k, Position_Index p) const;
     Labels Everywhere(int node) const;
-    std::vector<int> Deciding(const std::vector<int>& parts, std::size_t p) const;
+    std::vector<int> Deciding(const std::vector<int>& parts, Position_Index p) const;
 
     const Graph& graph_;
     const Expression& formula_;
@@ -149,20 +139,19 @@ class Search
     std::vector<Labels> temporal_; // by node: the temporal operators' labels
 };
 
-bool Search::Condition_At(int k, std::size_t p) const
+bool Search::Condition_At(int k, Position_Index p) const
 {
     const Exploration& exploration = graph_.exploration();
-    const std::size_t edges = exploration.next.size();
+    const bool start = p == graph_.Start();
     const Trace_Line& line =
-        p < edges ? exploration.lines[exploration.line_of[p]] : exploration.start_line;
-    const Trace_Line& before =
-        p < edges && formula_.uses_before
-            ? exploration.before_lines[exploration.before_of[p / STEP_INPUTS]]
-            : line;
+        start ? exploration.start_line : exploration.lines[exploration.line_of[p]];
+    const Trace_Line& before = !start && formula_.uses_before
+                                   ? exploration.before_lines[exploration.before_of[Source_Of(p)]]
+                                   : line;
     return Evaluate_Part(formula_, first_[static_cast<std::size_t>(k)], k, line, before);
 }
 
-std::vector<char> Search::Values_At(std::size_t p, int last) const
+std::vector<char> Search::Values_At(Position_Index p, int last) const
 {
     std::vector<char> value(formula_.nodes.size(), 0);
     const auto of = [&](int k) {
@@ -238,7 +227,7 @@ Labels Search::Everywhere(int node) const
 // The temporal operators that decide `parts` at `p`, outermost first: for
 // a part that holds or fails because all its operands do, each; because
 // one does, that one, or none when a condition is one.
-std::vector<int> Search::Deciding(const std::vector<int>& parts, std::size_t p) const
+std::vector<int> Search::Deciding(const std::vector<int>& parts, Position_Index p) const
 {
     if (parts.empty()) {
         return {};
@@ -283,7 +272,7 @@ std::vector<int> Search::Deciding(const std::vector<int>& parts, std::size_t p) 
     return deciding;
 }
 
-Ctl_Evidence Search::For(int node, std::size_t from) const
+Ctl_Evidence Search::For(int node, Position_Index from) const
 {
     const Expression::Node& n = Node_At(node);
     const unsigned keys = Keys_Of(n);
@@ -300,7 +289,7 @@ Ctl_Evidence Search::For(int node, std::size_t from) const
     const Labels right = n.right >= 0 ? Everywhere(n.right) : Labels{};
     const Where f{&left, true};
     const Where not_f{&left, false};
-    std::size_t end = from;
+    Position_Index end = from;
     std::vector<int> parts{n.left}; // the operands that decide it where it ends
     const auto script = [&](Where through, Where target) {
         const bool found =
@@ -325,7 +314,7 @@ Ctl_Evidence Search::For(int node, std::size_t from) const
             assert(input < STEP_INPUTS && "the labels say that one exists");
         }
         evidence.script = std::string(1, Script_Byte(input));
-        end = Edge(graph_.After(from), input);
+        end = Position_Of(Edge(graph_.After(from), input));
         break;
     }
     case EF:
@@ -370,7 +359,7 @@ Ctl_Answer Judge_Formula(const Exploration& exploration, const Expression& formu
 {
     const Graph graph(exploration);
     const Search search(graph, formula);
-    const std::size_t start = Start_Position(exploration);
+    const Position_Index start = Start_Position(exploration);
     Ctl_Answer answer;
     answer.holds = search.Holds(formula.root, start);
     // Under nots, the operator that the answer turns on.

@@ -13,7 +13,8 @@ constexpr std::uint32_t UNSEEN = std::numeric_limits<std::uint32_t>::max();
 
 inline unsigned Keys_Of(const Expression::Node& node)
 {
-    return static_cast<unsigned>(node.value);
+    assert(Is_Temporal(node.kind) && node.keys != 0 && "Restrict_Keys gave the formula its keys");
+    return node.keys;
 }
 
 inline bool Pressed(unsigned keys, int input)
@@ -35,26 +36,31 @@ class Graph
     {
         return exploration_;
     }
-    std::uint32_t Configurations() const
+    Configuration_Index Configurations() const
     {
-        return static_cast<std::uint32_t>(exploration_.parent.size());
+        return static_cast<Configuration_Index>(exploration_.parent.size());
     }
     std::size_t Positions() const
     {
-        return exploration_.next.size() + 1;
+        return Position_Count(exploration_);
+    }
+    // Tick 0's position.
+    Position_Index Start() const
+    {
+        return Start_Position(exploration_);
     }
     // The configuration after position `p`: a transition's, or start-up.
-    std::uint32_t After(std::size_t p) const
+    Configuration_Index After(Position_Index p) const
     {
         return p < exploration_.next.size() ? exploration_.next[p] : 0;
     }
     // Calls `visit(edge)` for each transition on `keys` into `c`.
-    template <class Visit> void Into(std::uint32_t c, unsigned keys, Visit visit) const
+    template <class Visit> void Into(Configuration_Index c, unsigned keys, Visit visit) const
     {
         for (std::uint32_t k = exploration_.into_first[c]; k < exploration_.into_first[c + 1];
              ++k) {
-            const std::uint32_t edge = exploration_.into_edges[k];
-            if (Pressed(keys, static_cast<int>(edge % STEP_INPUTS))) {
+            const Transition_Index edge = exploration_.into_edges[k];
+            if (Pressed(keys, Input_Of(edge))) {
                 visit(edge);
             }
         }
@@ -71,7 +77,7 @@ struct Where {
         : labels_(labels == nullptr ? nullptr : labels->data()), value_(value)
     {
     }
-    bool Has(std::size_t p) const
+    bool Has(Position_Index p) const
     {
         return labels_ == nullptr || (labels_[p] != 0) == value_;
     }

@@ -14,19 +14,19 @@ namespace
 // for none), within `keep`: the order met, and the way into each as the
 // configuration before it and the input.
 struct Breadth_First {
-    std::vector<std::uint32_t> order;
-    std::vector<std::uint32_t> from;
+    std::vector<Configuration_Index> order;
+    std::vector<Configuration_Index> from;
     std::vector<signed char> by;
 
     template <class Step, class Keep>
-    void Run(std::uint32_t first, std::size_t count, Step step, Keep keep)
+    void Run(Configuration_Index first, std::size_t count, Step step, Keep keep)
     {
         from.assign(count, UNSEEN);
         by.assign(count, -1);
         order.assign(1, first);
         for (std::size_t i = 0; i < order.size(); ++i) {
             for (int input = 0; input < STEP_INPUTS; ++input) {
-                const std::uint32_t to = step(order[i], input);
+                const Configuration_Index to = step(order[i], input);
                 if (to != UNSEEN && to != first && from[to] == UNSEEN && keep(to)) {
                     from[to] = order[i];
                     by[to] = static_cast<signed char>(input);
@@ -36,10 +36,10 @@ struct Breadth_First {
         }
     }
     // The inputs from `begin` to `end`, met from `begin`.
-    std::string Way(std::uint32_t begin, std::uint32_t end) const
+    std::string Way(Configuration_Index begin, Configuration_Index end) const
     {
         std::string script;
-        for (std::uint32_t at = end; at != begin; at = from[at]) {
+        for (Configuration_Index at = end; at != begin; at = from[at]) {
             script.push_back(Script_Byte(by[at]));
         }
         return {script.rbegin(), script.rend()};
@@ -50,20 +50,20 @@ struct Breadth_First {
 // over `step`, without recursion: each configuration's component, named by
 // one of its members.
 template <class Step>
-std::vector<std::uint32_t> Components(const std::vector<std::uint32_t>& order, std::size_t count,
-                                      Step step)
+std::vector<Configuration_Index> Components(const std::vector<Configuration_Index>& order,
+                                            std::size_t count, Step step)
 {
     std::vector<std::uint32_t> index(count, UNSEEN);
     std::vector<std::uint32_t> low(count, 0);
-    std::vector<std::uint32_t> component(count, UNSEEN);
-    std::vector<std::uint32_t> open;
+    std::vector<Configuration_Index> component(count, UNSEEN);
+    std::vector<Configuration_Index> open;
     std::uint32_t next_index = 0;
     struct Frame {
-        std::uint32_t at;
+        Configuration_Index at;
         int input;
     };
     std::vector<Frame> calls;
-    for (const std::uint32_t first : order) {
+    for (const Configuration_Index first : order) {
         if (index[first] != UNSEEN) {
             continue;
         }
@@ -73,7 +73,7 @@ std::vector<std::uint32_t> Components(const std::vector<std::uint32_t>& order, s
         while (!calls.empty()) {
             Frame& top = calls.back();
             if (top.input < STEP_INPUTS) {
-                const std::uint32_t to = step(top.at, top.input++);
+                const Configuration_Index to = step(top.at, top.input++);
                 if (to == UNSEEN) {
                     continue;
                 }
@@ -86,13 +86,13 @@ std::vector<std::uint32_t> Components(const std::vector<std::uint32_t>& order, s
                 }
                 continue;
             }
-            const std::uint32_t at = top.at;
+            const Configuration_Index at = top.at;
             calls.pop_back();
             if (!calls.empty()) {
                 low[calls.back().at] = std::min(low[calls.back().at], low[at]);
             }
             if (low[at] == index[at]) {
-                std::uint32_t member = UNSEEN;
+                Configuration_Index member = UNSEEN;
                 while (member != at) {
                     member = open.back();
                     open.pop_back();
@@ -106,22 +106,22 @@ std::vector<std::uint32_t> Components(const std::vector<std::uint32_t>& order, s
 
 } // namespace
 
-Lasso Shortest_Lasso(const Exploration& exploration, std::uint32_t root, const Labels& follow)
+Lasso Shortest_Lasso(const Exploration& exploration, Configuration_Index root, const Labels& follow)
 {
     const std::size_t count = exploration.parent.size();
-    const auto step = [&](std::uint32_t at, int input) {
-        const std::size_t edge = Edge(at, input);
+    const auto step = [&](Configuration_Index at, int input) {
+        const Transition_Index edge = Edge(at, input);
         return follow[edge] != 0 ? exploration.next[edge] : UNSEEN;
     };
     Breadth_First met;
-    met.Run(root, count, step, [](std::uint32_t) { return true; });
-    const std::vector<std::uint32_t> component = Components(met.order, count, step);
+    met.Run(root, count, step, [](Configuration_Index) { return true; });
+    const std::vector<Configuration_Index> component = Components(met.order, count, step);
     // The first met that is on a loop: it steps to itself, or to another
     // of its component (whose members all reach each other).
-    for (const std::uint32_t at : met.order) {
+    for (const Configuration_Index at : met.order) {
         bool looped = false;
         for (int input = 0; input < STEP_INPUTS && !looped; ++input) {
-            const std::uint32_t to = step(at, input);
+            const Configuration_Index to = step(at, input);
             looped = to != UNSEEN && component[to] == component[at];
         }
         if (!looped) {
@@ -132,8 +132,8 @@ Lasso Shortest_Lasso(const Exploration& exploration, std::uint32_t root, const L
         // first met, in order of distance, that steps to it.
         Breadth_First round;
         round.Run(at, count, step,
-                  [&](std::uint32_t to) { return component[to] == component[at]; });
-        for (const std::uint32_t last : round.order) {
+                  [&](Configuration_Index to) { return component[to] == component[at]; });
+        for (const Configuration_Index last : round.order) {
             for (int input = 0; input < STEP_INPUTS; ++input) {
                 if (step(last, input) == at) {
                     lasso.loop = round.Way(at, last) + Script_Byte(input);

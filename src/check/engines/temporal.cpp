@@ -6,6 +6,8 @@
 #include <limits>
 #include <tuple>
 
+#include "check/engines/graph.h"
+
 namespace
 {
 
@@ -38,13 +40,13 @@ struct Walk {
 };
 
 template <class Classify>
-void Finish(const Exploration& exploration, std::uint32_t at, Classify classify, Walk& walk)
+void Finish(const Exploration& exploration, Configuration_Index at, Classify classify, Walk& walk)
 {
     std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
     std::uint32_t most = 0;
     bool any = false;
     for (int input = 0; input < STEP_INPUTS; ++input) {
-        const std::size_t edge = Edge(at, input);
+        const Transition_Index edge = Edge(at, input);
         const Step step = classify(edge);
         if (step == SKIP) {
             continue;
@@ -70,13 +72,14 @@ void Finish(const Exploration& exploration, std::uint32_t at, Classify classify,
 // steps is reached. The stack is the program's own: a walk may be
 // thousands of ticks long.
 template <class Classify>
-bool Walk_From(const Exploration& exploration, std::uint32_t root, Classify classify, Walk& walk)
+bool Walk_From(const Exploration& exploration, Configuration_Index root, Classify classify,
+               Walk& walk)
 {
     if (walk.colour[root] == BLACK) {
         return true;
     }
     struct Frame {
-        std::uint32_t at;
+        Configuration_Index at;
         int input; // the next to try; the one taken is input - 1
     };
     std::vector<Frame> stack{{root, 0}};
@@ -89,11 +92,11 @@ bool Walk_From(const Exploration& exploration, std::uint32_t root, Classify clas
             continue;
         }
         const int input = top.input++;
-        const std::size_t edge = Edge(top.at, input);
+        const Transition_Index edge = Edge(top.at, input);
         if (classify(edge) != FOLLOW) {
             continue;
         }
-        const std::uint32_t to = exploration.next[edge];
+        const Configuration_Index to = exploration.next[edge];
         if (walk.colour[to] == GREY) {
             walk.prefix.clear();
             walk.loop.clear();
@@ -113,7 +116,7 @@ bool Walk_From(const Exploration& exploration, std::uint32_t root, Classify clas
 }
 
 // The lasso of the transitions that `steps` marks FOLLOW, into `walk`.
-void Shortest_Lasso(const Exploration& exploration, std::uint32_t root,
+void Shortest_Lasso(const Exploration& exploration, Configuration_Index root,
                     const std::vector<Step>& steps, Walk& walk)
 {
     Labels follow(steps.size());
@@ -126,8 +129,8 @@ void Shortest_Lasso(const Exploration& exploration, std::uint32_t root,
 
 // The inputs a walk from `at` takes to its fewest or most ticks.
 template <class Classify>
-std::string Follow(const Exploration& exploration, const Walk& walk, std::uint32_t at, bool most,
-                   Classify classify)
+std::string Follow(const Exploration& exploration, const Walk& walk, Configuration_Index at,
+                   bool most, Classify classify)
 {
     std::string script;
     for (;;) {
@@ -136,7 +139,7 @@ std::string Follow(const Exploration& exploration, const Walk& walk, std::uint32
             return script;
         }
         script.push_back(Script_Byte(input));
-        const std::size_t edge = Edge(at, input);
+        const Transition_Index edge = Edge(at, input);
         if (classify(edge) == END) {
             return script;
         }
@@ -152,26 +155,26 @@ std::string Follow(const Exploration& exploration, const Walk& walk, std::uint32
 Temporal_Answer Leads_To(const Exploration& exploration, const Labels& from,
                          const Labels& satisfied, const std::vector<Step>& until_steps)
 {
-    const auto until = [&until_steps](std::size_t edge) { return until_steps[edge]; };
+    const auto until = [&until_steps](Transition_Index edge) { return until_steps[edge]; };
     Walk walk(exploration.parent.size());
     struct Bound {
         bool found = false;
         long ticks = 0;
-        std::size_t edge = 0;
+        Transition_Index edge = 0;
     };
     Bound fewest;
     Bound most;
     Temporal_Answer answer;
-    const auto way_in = [&exploration](std::size_t edge) {
-        const auto at = static_cast<std::uint32_t>(edge / STEP_INPUTS);
-        return Script_To(exploration, at) + Script_Byte(static_cast<int>(edge % STEP_INPUTS));
+    const auto way_in = [&exploration](Transition_Index edge) {
+        const auto at = Source_Of(edge);
+        return Script_To(exploration, at) + Script_Byte(Input_Of(edge));
     };
-    for (std::size_t edge = 0; edge < exploration.next.size(); ++edge) {
-        if (from[edge] == 0) {
+    for (Transition_Index edge = 0; edge < exploration.next.size(); ++edge) {
+        if (from[Position_Of(edge)] == 0) {
             continue;
         }
-        const std::uint32_t to = exploration.next[edge];
-        const bool here = satisfied[edge] != 0;
+        const Configuration_Index to = exploration.next[edge];
+        const bool here = satisfied[Position_Of(edge)] != 0;
         if (!here && !Walk_From(exploration, to, until, walk)) {
             Shortest_Lasso(exploration, to, until_steps, walk);
             const std::string in = way_in(edge);
@@ -203,7 +206,7 @@ Temporal_Answer Leads_To(const Exploration& exploration, const Labels& from,
          {std::tuple{"fewest", fewest, false}, std::tuple{"most", most, true}}) {
         const std::string in = way_in(bound.edge);
         const std::string after =
-            satisfied[bound.edge] != 0
+            satisfied[Position_Of(bound.edge)] != 0
                 ? ""
                 : Follow(exploration, walk, exploration.next[bound.edge], longest, until);
         answer.evidence.push_back({role, in + after, "", false, static_cast<long>(in.size()), {}});
@@ -224,9 +227,9 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
     // million transitions: each step is worked out once, in one pass.
     const auto steps_of = [&](auto step_of) {
         std::vector<Step> steps(exploration.next.size());
-        for (std::size_t edge = 0; edge < steps.size(); ++edge) {
-            const bool pressed = (query.keys >> (edge % STEP_INPUTS) & 1U) != 0;
-            steps[edge] = pressed ? step_of(satisfied[edge] != 0) : SKIP;
+        for (Transition_Index edge = 0; edge < steps.size(); ++edge) {
+            const bool met = satisfied[Position_Of(edge)] != 0;
+            steps[edge] = Pressed(query.keys, Input_Of(edge)) ? step_of(met) : SKIP;
         }
         return steps;
     };
@@ -239,7 +242,7 @@ Temporal_Answer Answer(const Exploration& exploration, const Temporal_Query& que
         return Leads_To(exploration, Label(exploration, query.from, query.from.root), satisfied,
                         steps);
     }
-    const auto step = [&steps](std::size_t edge) { return steps[edge]; };
+    const auto step = [&steps](Transition_Index edge) { return steps[edge]; };
     Temporal_Answer answer;
     Walk walk(exploration.parent.size());
     const bool ends = Walk_From(exploration, 0, step, walk);

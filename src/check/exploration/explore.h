@@ -36,6 +36,18 @@ constexpr char Script_Byte(int input)
     return key == INPUTS[0] ? IDLE_TICK : static_cast<char>(key);
 }
 
+// The entry of INPUTS that a script's byte is: a key of the oven, or no
+// key (0) for any other byte.
+constexpr int Input_Of_Byte(char byte)
+{
+    for (int input = 1; input < INPUT_COUNT; ++input) {
+        if (INPUTS[static_cast<std::size_t>(input)] == static_cast<signed char>(byte)) {
+            return input;
+        }
+    }
+    return 0;
+}
+
 // A condition to check on every trace line: that it always holds, or that
 // some script reaches a line where it does. One that reads a before. field
 // is checked on every transition, the others once per distinct line.
@@ -104,11 +116,25 @@ struct Exploration {
     std::vector<unsigned char> moved_to;
 };
 
-// The configuration that input `input` of the STEP_INPUTS takes `c` to, and
-// the trace line of that tick.
-inline std::size_t Edge(std::uint32_t c, int input)
+// Two kinds of index into an exploration, each named for what it counts,
+// with one conversion each way: a configuration, numbered in the order
+// met (0 at start-up); and a transition, input `input` of the STEP_INPUTS
+// from configuration `c`, which indexes next and line_of.
+using Configuration_Index = std::uint32_t;
+using Transition_Index = std::size_t;
+
+inline Transition_Index Edge(Configuration_Index c, int input)
 {
     return std::size_t{c} * STEP_INPUTS + static_cast<std::size_t>(input);
+}
+// The configuration a transition leaves, and its input.
+inline Configuration_Index Source_Of(Transition_Index edge)
+{
+    return static_cast<Configuration_Index>(edge / STEP_INPUTS);
+}
+inline int Input_Of(Transition_Index edge)
+{
+    return static_cast<int>(edge % STEP_INPUTS);
 }
 
 // The shortest script to configuration `c`, one byte per tick.

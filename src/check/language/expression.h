@@ -79,6 +79,9 @@ struct Expression {
         int left = -1; // operands, as indexes into `nodes`
         int right = -1;
         double value = 0; // a constant's value, or which field
+        // A temporal operator's inputs, a bit each: which ticks it looks
+        // along. Given to the whole formula once it is parsed.
+        unsigned keys = 0;
     };
     // Operands come before the nodes that use them, and the root is last;
     // a node's operands and theirs are the nodes just before it, so each
