@@ -9,15 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <getopt.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "console/colour.h"
 #include "console/keyboard.h"
 #include "replay/command_line.h"
 #include "replay/replay.h"
+#include "replay/script_input.h"
 #include "replay/shown.h"
 #include "replay/trace.h"
 #include "replay/vcd.h"
@@ -48,20 +47,6 @@ constexpr char HELP[] = "Replay a key script through the microwave oven's tick, 
                         "Exit status: 0 when the replay ran to its end, 1 when the script could\n"
                         "not be read or the output not written, 2 on bad usage.\n";
 
-// The script, read a buffer at a time.
-constexpr std::size_t SCRIPT_BUFFER = 1 << 16;
-struct Script {
-    int fd = STDIN_FILENO;
-    const char* name = nullptr; // null for standard input
-    bool live = false;          // a terminal, a pipe or a socket: a read may wait for the next key
-    unsigned char bytes[SCRIPT_BUFFER] = {};
-    std::size_t size = 0;
-    std::size_t next = 0;
-    bool ended = false;
-    int error = 0; // errno of a failed read
-};
-Script script;
-
 int trace_fd = -1;
 // The first write that failed, as errno had it; 0 while all succeeded.
 int write_error = 0;
@@ -84,58 +69,12 @@ bool Flush_Trace()
     return Note_Write(Trace_Flush(trace_fd));
 }
 
-// What has been run goes out before a read that may wait, so that a
-// replay fed from a terminal or a pipe can be watched as it goes.
-bool (*flush_output)() = nullptr;
-
-// Reads the next buffer of the script; false at its end or on an error.
-bool Fill()
-{
-    if (script.live && flush_output != nullptr && !flush_output()) {
-        script.ended = true; // the write error is said at the end
-        return false;
-    }
-    ssize_t n = 0;
-    do {
-        n = read(script.fd, script.bytes, sizeof script.bytes);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-        script.ended = true;
-        script.error = n < 0 ? errno : 0;
-        return false;
-    }
-    script.size = static_cast<std::size_t>(n);
-    script.next = 0;
-    return true;
-}
-
-// The next byte of the script, or -1 when it has run out.
-int Next_Byte()
-{
-    if (script.next == script.size && (script.ended || !Fill())) {
-        return -1;
-    }
-    return script.bytes[script.next++];
-}
-
-int Cannot_Read()
-{
-    if (script.name == nullptr) {
-        std::fprintf(stderr, "%s: cannot read standard input: %s\n", PROGRAM,
-                     std::strerror(script.error));
-    } else {
-        std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM, Shown(script.name).c_str(),
-                     std::strerror(script.error));
-    }
-    return EXIT_FAILURE;
-}
-
 // What is written: the frames, as mwc draws them, or one of the traces.
 enum class Output { FRAMES, TRACE, VCD };
 
-// The options and the script's name into `output` and `script`; -1 to go
+// The options and the script's name into `output` and `name`; -1 to go
 // on, or the exit status when the command line is all there is to do.
-int Parse_Command_Line(int argc, char** argv, Output& output)
+int Parse_Command_Line(int argc, char** argv, Output& output, const char*& name)
 {
     enum { TRACE = 1, VCD, HELP_OPTION, VERSION_OPTION };
     const option options[] = {
@@ -178,27 +117,9 @@ int Parse_Command_Line(int argc, char** argv, Output& output)
     }
     output = trace ? Output::TRACE : vcd ? Output::VCD : Output::FRAMES;
     if (optind < argc && std::strcmp(argv[optind], "-") != 0) {
-        script.name = argv[optind];
+        name = argv[optind];
     }
     return -1;
-}
-
-// Opens the script and reads its first buffer, before anything is written:
-// a script that cannot be read (a folder, say) leaves standard output empty.
-bool Open_Script()
-{
-    if (script.name != nullptr) {
-        script.fd = open(script.name, O_RDONLY | O_CLOEXEC);
-        if (script.fd < 0) {
-            script.error = errno;
-            return false;
-        }
-    }
-    struct stat input {
-    };
-    script.live = fstat(script.fd, &input) == 0 &&
-                  (S_ISCHR(input.st_mode) || S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode));
-    return Fill() || script.error == 0;
 }
 
 // With --trace or --vcd the frames are still drawn, by the same tick, but
@@ -207,7 +128,7 @@ bool Set_Up_Output(Output output)
 {
     const bool traced = output != Output::FRAMES;
     trace_fd = traced ? dup(STDOUT_FILENO) : -1;
-    flush_output = traced ? Flush_Trace : Flush_Frames;
+    Flush_Before_Waiting(traced ? Flush_Trace : Flush_Frames);
     if (traced && (trace_fd < 0 || std::freopen("/dev/null", "w", stdout) == nullptr)) {
         std::fprintf(stderr, "%s: cannot set up the trace: %s\n", PROGRAM, std::strerror(errno));
         return false;
@@ -228,7 +149,7 @@ long Run_Script(Output output)
         if (byte < 0) {
             // A script that could not be read to its end stops here; one
             // that ended goes on to rest.
-            if (Oven_At_Rest() || script.error != 0) {
+            if (Oven_At_Rest() || Script_Error() != 0) {
                 break;
             }
             byte = static_cast<unsigned char>(NO_KEY);
@@ -267,8 +188,8 @@ int Finish_Output(Output output, long last_tick)
                      WHAT[static_cast<int>(output)], std::strerror(write_error));
         return EXIT_FAILURE;
     }
-    if (script.error != 0) {
-        return Cannot_Read(); // a read that failed part way
+    if (Script_Error() != 0) {
+        return Cannot_Read(PROGRAM); // a read that failed part way
     }
     return EXIT_SUCCESS;
 }
@@ -278,12 +199,13 @@ int Finish_Output(Output output, long last_tick)
 int main(int argc, char** argv)
 {
     Output output = Output::FRAMES;
-    const int status = Parse_Command_Line(argc, argv, output);
+    const char* name = nullptr; // standard input
+    const int status = Parse_Command_Line(argc, argv, output, name);
     if (status >= 0) {
         return status;
     }
-    if (!Open_Script()) {
-        return Cannot_Read();
+    if (!Open_Script(name)) {
+        return Cannot_Read(PROGRAM);
     }
     if (!Set_Up_Output(output)) {
         return EXIT_FAILURE;
