@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -105,55 +104,6 @@ bool Cover_And_Tour(std::FILE* out, const Request& request, const Exploration& e
         scripts.push_back(tour);
     }
     return all;
-}
-
-// The script to cover is opened, and the saved graph read, before any
-// exploring: one that cannot be is said at once. -1 to go on, or the exit
-// status.
-int Read_Inputs(Request& request)
-{
-    const auto is_standard_input = [](const char* path) {
-        return path != nullptr && std::strcmp(path, "-") == 0;
-    };
-    if (is_standard_input(request.cover_path) && is_standard_input(request.compare_path)) {
-        std::fprintf(stderr, "%s: --cover - and --compare - cannot both read standard input\n",
-                     PROGRAM);
-        return Bad_Usage(PROGRAM, Usage());
-    }
-    const bool more = !request.questions.empty() || request.graph ||
-                      request.cover_path != nullptr || request.tour ||
-                      request.compare_path != nullptr;
-    if (request.save_to_output && more) {
-        std::fprintf(stderr,
-                     "%s: --save - writes on standard output, where answers go: ask "
-                     "nothing else with it\n",
-                     PROGRAM);
-        return Bad_Usage(PROGRAM, Usage());
-    }
-    if (request.cover_path != nullptr) {
-        request.cover_fd = is_standard_input(request.cover_path)
-                               ? STDIN_FILENO
-                               : open(request.cover_path, O_RDONLY | O_CLOEXEC);
-        if (request.cover_fd < 0) {
-            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM,
-                         Shown(request.cover_path).c_str(), std::strerror(errno));
-            return EXIT_FAILURE;
-        }
-    }
-    if (request.compare_path != nullptr) {
-        std::string bytes;
-        const int status = Read_Saved_File(PROGRAM, request.compare_path, bytes);
-        if (status >= 0) {
-            return status;
-        }
-        std::string error;
-        if (!Parse_Saved(bytes, request.saved, error)) {
-            std::fprintf(stderr, "%s: '%s' cannot be compared with: %s\n", PROGRAM,
-                         Shown(request.compare_path).c_str(), error.c_str());
-            return EXIT_USAGE;
-        }
-    }
-    return -1;
 }
 
 // --save and --compare: this build's graph into a file, or beside a saved

@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <getopt.h>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
+#include "check/files.h"
 #include "check/language/names.h"
 #include "check/outputs/report.h"
 #include "replay/command_line.h"
@@ -300,4 +303,50 @@ Guard_Data Data_Needed(const Request& request, const std::vector<Question>& ques
     }
     const bool before = std::any_of(questions.begin(), questions.end(), Uses_Before);
     return before ? Guard_Data::BEFORE_LINES : Guard_Data::LEFT_OUT;
+}
+
+int Read_Inputs(Request& request)
+{
+    const auto is_standard_input = [](const char* path) {
+        return path != nullptr && std::strcmp(path, "-") == 0;
+    };
+    if (is_standard_input(request.cover_path) && is_standard_input(request.compare_path)) {
+        std::fprintf(stderr, "%s: --cover - and --compare - cannot both read standard input\n",
+                     PROGRAM);
+        return Bad_Usage(PROGRAM, Usage());
+    }
+    const bool more = !request.questions.empty() || request.graph ||
+                      request.cover_path != nullptr || request.tour ||
+                      request.compare_path != nullptr;
+    if (request.save_to_output && more) {
+        std::fprintf(stderr,
+                     "%s: --save - writes on standard output, where answers go: ask "
+                     "nothing else with it\n",
+                     PROGRAM);
+        return Bad_Usage(PROGRAM, Usage());
+    }
+    if (request.cover_path != nullptr) {
+        request.cover_fd = is_standard_input(request.cover_path)
+                               ? STDIN_FILENO
+                               : open(request.cover_path, O_RDONLY | O_CLOEXEC);
+        if (request.cover_fd < 0) {
+            std::fprintf(stderr, "%s: cannot read '%s': %s\n", PROGRAM,
+                         Shown(request.cover_path).c_str(), std::strerror(errno));
+            return EXIT_FAILURE;
+        }
+    }
+    if (request.compare_path != nullptr) {
+        std::string bytes;
+        const int status = Read_Saved_File(PROGRAM, request.compare_path, bytes);
+        if (status >= 0) {
+            return status;
+        }
+        std::string error;
+        if (!Parse_Saved(bytes, request.saved, error)) {
+            std::fprintf(stderr, "%s: '%s' cannot be compared with: %s\n", PROGRAM,
+                         Shown(request.compare_path).c_str(), error.c_str());
+            return EXIT_USAGE;
+        }
+    }
+    return -1;
 }

@@ -51,3 +51,8 @@ bool Parse_Questions(Request& request, std::vector<Question>& over_time,
 
 // What the questions need kept beyond the graph.
 Guard_Data Data_Needed(const Request& request, const std::vector<Question>& questions);
+
+// The script to cover is opened, and the saved graph read, before any
+// exploring: one that cannot be is said at once. -1 to go on, or the exit
+// status.
+int Read_Inputs(Request& request);
