@@ -168,3 +168,58 @@ TEST(Cover, AMissedMovesScriptIsAsShortAsAnyThatTakesIt)
     }
     EXPECT_EQ(missed, moves.size()) << "an empty script takes none";
 }
+
+TEST(Cover, ACoverAndATourOfTheDiagramReplayAsMwcReplayRunsThem)
+{
+    char path[] = "/tmp/mwc-check-cover-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    const auto ticks_replayed = [&path] {
+        const std::string trace = Run_Tool(MWC_REPLAY_PATH, {"--trace", path}).output;
+        return std::to_string(std::count(trace.begin(), trace.end(), '\n'));
+    };
+    // The learner's script: a temperature target and a start; mwc-replay
+    // runs on without a key to rest, through the heating to the buzzer.
+    std::ofstream(path, std::ios::binary) << "ca.b.e";
+    const Mwc_Run cover = Run_Tool(MWC_CHECK_PATH, {"--cover", path});
+    EXPECT_EQ(Exit_Status(cover), 1);
+    EXPECT_NE(cover.output.find("covered 10 of 22 transitions"), std::string::npos) << cover.output;
+    EXPECT_NE(cover.output.find("6 ticks of the script, then 92 without a key to rest"),
+              std::string::npos);
+    EXPECT_EQ(ticks_replayed(), "98");
+    EXPECT_NE(cover.output.find("missed Time_Cooking -> Finished: all but e [time = 0]\n"
+                                "         shortest: a . e .{101}"),
+              std::string::npos);
+
+    // The tour takes all 22, and covering it says so.
+    const Mwc_Run tour = Run_Tool(MWC_CHECK_PATH, {"--tour", "--script", path, "--json"});
+    EXPECT_EQ(Exit_Status(tour), 0) << tour.errors;
+    const std::string script = Read_File(path);
+    EXPECT_LT(script.size(), 180U);
+    EXPECT_NE(tour.output.find("\"ticks\":" + std::to_string(script.size())), std::string::npos);
+    const Mwc_Run covered = Run_Tool(MWC_CHECK_PATH, {"--cover", path, "--json"});
+    EXPECT_EQ(Exit_Status(covered), 0);
+    EXPECT_NE(covered.output.find("\"covered\":22,\"total\":22"), std::string::npos)
+        << covered.output;
+    EXPECT_EQ(covered.output.find("\"taken\":0"), std::string::npos);
+    unlink(path);
+
+    // A file's name that is no UTF-8 is written so that JSON readers take it.
+    const std::string odd = std::string(path) + "\xff\x1b";
+    std::ofstream(odd, std::ios::binary) << "ca.b.e";
+    const Mwc_Run named = Run_Tool(MWC_CHECK_PATH, {"--cover", odd, "--json"});
+    EXPECT_EQ(Exit_Status(named), 1);
+    EXPECT_NE(named.output.find("\"file\":\"" + std::string(path) + "\\\\xFF\\u001b\""),
+              std::string::npos)
+        << named.output;
+    const Mwc_Run named_text = Run_Tool(MWC_CHECK_PATH, {"--cover", odd});
+    EXPECT_NE(named_text.output.find("cover " + std::string(path) + "\\xFF\\x1B\n"),
+              std::string::npos)
+        << named_text.output;
+    unlink(odd.c_str());
+
+    const Mwc_Run missing = Run_Tool(MWC_CHECK_PATH, {"--cover", "/nonexistent/script"});
+    EXPECT_EQ(Exit_Status(missing), 1);
+    EXPECT_NE(missing.errors.find("cannot read '/nonexistent/script'"), std::string::npos);
+}

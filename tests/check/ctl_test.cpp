@@ -1,7 +1,5 @@
-// The labelling of formulas over time, and the forms of question, against a
-// slow and plain labeller written without the engine: each operator's
-// definition applied again and again over the explored graph's transitions
-// until nothing changes. Its atoms are the conditions' own evaluation.
+// The labelling of formulas over time, its evidence, and the forms of
+// question, against the slow and plain labeller of plain_ctl.h.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,163 +13,13 @@
 #include "check/engines/ctl.h"
 #include "check/exploration/explore.h"
 #include "check/forms.h"
+#include "plain_ctl.h"
 #include "without_frames.h"
 
 namespace
 {
 
 using enum Expression::Kind;
-using Marks = std::vector<char>;
-
-// Where a script can stand: the line of each transition (c, input) at
-// c * STEP_INPUTS + input, then tick 0, the oven at start-up, which is its
-// own line before. After a position come the transitions of the
-// configuration it leaves the oven in, on the inputs of an operator.
-struct Plain_Graph {
-    const Exploration& x;
-    std::size_t edges = x.next.size(); // and tick 0's position
-
-    const Trace_Line& Line(std::size_t p) const
-    {
-        if (p == edges) {
-            return x.start_line;
-        }
-        return x.lines[x.line_of[p]];
-    }
-    const Trace_Line& Before(std::size_t p) const
-    {
-        if (p == edges) {
-            return x.start_line;
-        }
-        return x.before_lines[x.before_of[p / STEP_INPUTS]];
-    }
-    std::size_t Next(std::size_t p, int input) const
-    {
-        const std::size_t c = p == edges ? 0 : x.next[p];
-        return c * STEP_INPUTS + static_cast<std::size_t>(input);
-    }
-};
-
-bool On(unsigned keys, int input)
-{
-    return (keys >> input & 1U) != 0;
-}
-
-bool Temporal_Below(const Expression& f, int n)
-{
-    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
-    return Is_Temporal(node.kind) || (node.left >= 0 && Temporal_Below(f, node.left)) ||
-           (node.right >= 0 && Temporal_Below(f, node.right));
-}
-
-int First_Node(const Expression& f, int n)
-{
-    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
-    int first = n;
-    first = node.left >= 0 ? std::min(first, First_Node(f, node.left)) : first;
-    return node.right >= 0 ? std::min(first, First_Node(f, node.right)) : first;
-}
-
-// `marks` again and again, each position from the last to the first, by
-// `step`, until a whole pass changes nothing.
-template <class Step> void Until_Nothing_Changes(Marks& marks, Step step)
-{
-    for (bool changed = true; changed;) {
-        changed = false;
-        for (std::size_t p = marks.size(); p-- > 0;) {
-            const char now = step(p) ? 1 : 0;
-            changed = changed || now != marks[p];
-            marks[p] = now;
-        }
-    }
-}
-
-// Node `n`, its operands' marks known.
-Marks Plain_Node(const Plain_Graph& g, const Expression& f, int n, const std::vector<Marks>& known)
-{
-    const Expression::Node& node = f.nodes[static_cast<std::size_t>(n)];
-    Marks marks(g.edges + 1);
-    if (!Temporal_Below(f, n)) {
-        const int first = First_Node(f, n);
-        for (std::size_t p = 0; p < marks.size(); ++p) {
-            marks[p] = Evaluate_Part(f, first, n, g.Line(p), g.Before(p)) ? 1 : 0;
-        }
-        return marks;
-    }
-    const Marks& l = known[static_cast<std::size_t>(node.left)];
-    const Marks& r = known[static_cast<std::size_t>(std::max(node.right, node.left))];
-    const unsigned keys = node.keys;
-    const auto some = [&](std::size_t p, const Marks& z) {
-        bool any = false;
-        for (int i = 0; i < STEP_INPUTS; ++i) {
-            any = any || (On(keys, i) && z[g.Next(p, i)] != 0);
-        }
-        return any;
-    };
-    const auto every = [&](std::size_t p, const Marks& z) {
-        bool all = true;
-        for (int i = 0; i < STEP_INPUTS; ++i) {
-            all = all && (!On(keys, i) || z[g.Next(p, i)] != 0);
-        }
-        return all;
-    };
-    // Least fixed points start from their base, greatest from their operand.
-    marks = node.kind == EU || node.kind == AU ? r : l;
-    switch (node.kind) {
-    case NOT:
-        std::transform(l.begin(), l.end(), marks.begin(), [](char v) { return v == 0; });
-        break;
-    case AND:
-    case OR:
-    case IMPLIES:
-        for (std::size_t p = 0; p < marks.size(); ++p) {
-            const bool a = l[p] != 0;
-            const bool b = r[p] != 0;
-            marks[p] = (node.kind == AND ? a && b : node.kind == OR ? a || b : !a || b) ? 1 : 0;
-        }
-        break;
-    case EX:
-    case AX:
-        for (std::size_t p = 0; p < marks.size(); ++p) {
-            marks[p] = (node.kind == EX ? some(p, l) : every(p, l)) ? 1 : 0;
-        }
-        break;
-    case EF:
-        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 || some(p, marks); });
-        break;
-    case AF:
-        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 || every(p, marks); });
-        break;
-    case EG:
-        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 && some(p, marks); });
-        break;
-    case AG:
-        Until_Nothing_Changes(marks, [&](std::size_t p) { return l[p] != 0 && every(p, marks); });
-        break;
-    case EU:
-        Until_Nothing_Changes(
-            marks, [&](std::size_t p) { return r[p] != 0 || (l[p] != 0 && some(p, marks)); });
-        break;
-    case AU:
-        Until_Nothing_Changes(
-            marks, [&](std::size_t p) { return r[p] != 0 || (l[p] != 0 && every(p, marks)); });
-        break;
-    default:
-        ADD_FAILURE() << "a node of kind " << node.kind << " over temporal operators";
-    }
-    return marks;
-}
-
-// Every node's marks; operands come before the nodes that use them.
-std::vector<Marks> Plain_Label(const Plain_Graph& g, const Expression& f)
-{
-    std::vector<Marks> known;
-    for (std::size_t n = 0; n < f.nodes.size(); ++n) {
-        known.push_back(Plain_Node(g, f, static_cast<int>(n), known));
-    }
-    return known;
-}
-
 // The exploration every formula here is judged on, with its lines before
 // each tick.
 const Exploration& Explored()

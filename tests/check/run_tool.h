@@ -44,6 +44,16 @@ inline int Exit_Status(const Mwc_Run& run)
     return WIFEXITED(run.wait_status) ? WEXITSTATUS(run.wait_status) : -1;
 }
 
+// Line `number` (from 1) of `text`, without its newline.
+inline std::string Line(const std::string& text, std::size_t number)
+{
+    std::istringstream lines(text);
+    std::string line;
+    for (std::size_t i = 0; i < number && std::getline(lines, line); ++i) {
+    }
+    return line;
+}
+
 inline std::string Read_File(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "check/language/expression.h"
 #include "check/forms.h"
+#include "check/language/expression.h"
 #include "replay/shown.h"
 
 namespace
