@@ -10,7 +10,7 @@ function(mwc_gzip input output)
     COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
 
-foreach(page mwc mwc-replay mwc-check)
+foreach(page mwc mwc-replay mwc-check mwc-conform)
   mwc_gzip("${MWC_SOURCE_DIR}/docs/${page}.1" "${MWC_OUTPUT_DIR}/${page}.1.gz")
 endforeach()
 
