@@ -223,8 +223,8 @@ Outcome Judge(const Runner& runner, const Child& child, const std::string& scrip
     if (got.size() > expected.size()) {
         outcome.tick = expected.size() + 1;
         outcome.got = got[expected.size()];
-        outcome.why =
-            "wrote " + Frames_Of(got.size()) + " for " + std::to_string(expected.size()) + " ticks";
+        outcome.why = "wrote " + Frames_Of(got.size()) + " for " + std::to_string(expected.size()) +
+                      (expected.size() == 1 ? " tick" : " ticks");
         return outcome;
     }
     const bool clean =
