@@ -22,6 +22,7 @@
 #include "conform/runner.h"
 #include "conform/shrink.h"
 #include "conform/suite.h"
+#include "conform/suite_file.h"
 #include "replay/command_line.h"
 #include "replay/replay.h"
 #include "replay/shown.h"
@@ -45,13 +46,15 @@ constexpr char HELP[] =
     "      --fast            run COMMAND with its sleeps shortened ten times\n"
     "                        (Debian's libfaketime)\n"
     "      --list            print the suite, each script with why it is there\n"
+    "      --suite=FILE      write the suite to FILE (JSON), to run again or cut down\n"
+    "      --suite-from=FILE  run the suite kept in FILE instead of making one\n"
     "      --json            write the verdict as one JSON object\n"
     "      --script=FILE     write the first failure's shortened script to FILE\n"
     "      --help            show this help and exit\n"
     "      --version         show the version and exit\n"
     "\n"
     "Exit status: 0 when every test passes, 1 when one fails or COMMAND cannot be\n"
-    "run or FILE written, 2 on bad usage.\n";
+    "run or a FILE read or written, 2 on bad usage (a FILE that is no suite too).\n";
 constexpr char FAKETIME_LIBRARY[] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
 constexpr int FIRST_JOBS_OPTION = 1000;
 
@@ -60,6 +63,8 @@ struct Options {
     bool list = false;
     bool json = false;
     const char* script_path = nullptr;
+    const char* suite_path = nullptr;      // --suite
+    const char* suite_from_path = nullptr; // --suite-from
 };
 
 // A positive number from an option, or false.
@@ -73,10 +78,22 @@ bool Number(const char* text, double& value)
 // The options into `options`; -1 to go on, or the exit status.
 int Parse_Command_Line(int argc, char** argv, Options& options)
 {
-    enum { TIMEOUT = FIRST_JOBS_OPTION, FAST, LIST, JSON, SCRIPT, HELP_OPTION, VERSION_OPTION };
+    enum {
+        TIMEOUT = FIRST_JOBS_OPTION,
+        FAST,
+        LIST,
+        JSON,
+        SCRIPT,
+        SUITE,
+        SUITE_FROM,
+        HELP_OPTION,
+        VERSION_OPTION
+    };
     const option long_options[] = {
         {"jobs", required_argument, nullptr, 'j'},
         {"timeout", required_argument, nullptr, TIMEOUT},
+        {"suite", required_argument, nullptr, SUITE},
+        {"suite-from", required_argument, nullptr, SUITE_FROM},
         {"fast", no_argument, nullptr, FAST},
         {"list", no_argument, nullptr, LIST},
         {"json", no_argument, nullptr, JSON},
@@ -120,6 +137,12 @@ int Parse_Command_Line(int argc, char** argv, Options& options)
         case SCRIPT:
             options.script_path = optarg;
             break;
+        case SUITE:
+            options.suite_path = optarg;
+            break;
+        case SUITE_FROM:
+            options.suite_from_path = optarg;
+            break;
         case HELP_OPTION:
             std::fputs(USAGE, stdout);
             return Print_Text(PROGRAM, HELP);
@@ -132,7 +155,7 @@ int Parse_Command_Line(int argc, char** argv, Options& options)
     for (int i = optind; i < argc; ++i) {
         options.runner.command.emplace_back(argv[i]);
     }
-    if (options.runner.command.empty() && !options.list) {
+    if (options.runner.command.empty() && !options.list && options.suite_path == nullptr) {
         std::fprintf(stderr, "%s: no COMMAND to grade\n", PROGRAM);
         return Bad_Usage(PROGRAM, USAGE);
     }
@@ -162,6 +185,31 @@ void Stop(int signal)
     std::raise(signal);
 }
 
+// The suite, made or read, and written or listed as asked; -1 to run it,
+// or the exit status when that is all there is to do.
+int Get_Suite(const Options& options, std::FILE* out, Suite& suite)
+{
+    if (options.suite_from_path != nullptr) {
+        const int status = Read_Suite_File(PROGRAM, options.suite_from_path, suite);
+        if (status >= 0) {
+            return status;
+        }
+    } else {
+        suite = Make_Suite();
+    }
+    if (options.suite_path != nullptr &&
+        !Write_Whole(PROGRAM, options.suite_path, Suite_Json(suite))) {
+        return EXIT_FAILURE;
+    }
+    if (options.list) {
+        Print_Suite(out, suite);
+    }
+    if (options.runner.command.empty()) {
+        return std::fflush(out) == 0 && std::ferror(out) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+    return -1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -181,10 +229,10 @@ int main(int argc, char** argv)
         return EXIT_FAILURE;
     }
     options.runner.start = Save_Configuration();
-    const Suite suite = Make_Suite();
-    if (options.list) {
-        Print_Suite(out, suite);
-        return std::fflush(out) == 0 && std::ferror(out) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+    Suite suite;
+    const int ready = Get_Suite(options, out, suite);
+    if (ready >= 0) {
+        return ready;
     }
     if (options.runner.fast) {
         Find_Faketime(options.runner);

@@ -52,8 +52,9 @@ void Print_Suite(std::FILE* out, const Suite& suite)
     }
     const std::size_t ticks = Suite_Ticks(suite.tests);
     constexpr std::size_t TICKS_PER_SECOND = 10;
-    std::fprintf(out, "%zu tests, %zu ticks (%zu s at the oven's speed, one test at a time)\n",
-                 suite.tests.size(), ticks, ticks / TICKS_PER_SECOND);
+    std::fprintf(out, "%zu %s, %zu %s (%zu s at the oven's speed, one test at a time)\n",
+                 suite.tests.size(), suite.tests.size() == 1 ? "test" : "tests", ticks,
+                 Ticks(ticks), ticks / TICKS_PER_SECOND);
 }
 
 void Print_Verdict(std::FILE* out, const Suite& suite, const std::vector<Failure>& failures)

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <dirent.h>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <sys/stat.h>
@@ -101,6 +102,33 @@ TEST(Conform, TheRealControllerPasses)
     const Mwc_Run mwc = Run_Tool(MWC_CONFORM_PATH, {"--fast", "--", MWC_PATH});
     EXPECT_EQ(Exit_Status(mwc), 0) << mwc.output << mwc.errors;
     EXPECT_EQ(mwc.output, "passes: " + tests[1].str() + " tests, " + tests[2].str() + " ticks\n");
+}
+
+TEST(Conform, ASuiteKeptInAFileRunsAgainAndAFileThatIsNoSuiteIsRefused)
+{
+    const Scratch_File suite;
+    ASSERT_EQ(Exit_Status(Run_Tool(MWC_CONFORM_PATH, {"--suite", suite.Path()})), 0);
+    const std::string saved = Read_File(suite.Path());
+    EXPECT_EQ(saved.rfind("{\"tests\":[\n{\"why\":\"no key in Wait_Input\",\"script\":\"..\"},", 0),
+              0U)
+        << saved.substr(0, 80);
+    EXPECT_EQ(Run_Tool(MWC_CONFORM_PATH, {"--suite-from", suite.Path(), "--list"}).output,
+              Run_Tool(MWC_CONFORM_PATH, {"--list"}).output);
+    const Scratch_File cut;
+    std::ofstream(cut.Path(), std::ios::binary | std::ios::trunc)
+        << "{\"tests\":[{\"script\":\"d.d.d.d.d\",\"why\":\"pizza\"}]}";
+    const Mwc_Run pizza =
+        Run_Tool(MWC_CONFORM_PATH, {"--suite-from", cut.Path(), "--", MWC_REPLAY_PIZZA_PATH});
+    EXPECT_EQ(Exit_Status(pizza), 1);
+    EXPECT_EQ(pizza.output.substr(0, 32), "FAILS  test 1, pizza\n  the frame") << pizza.output;
+    std::ofstream(cut.Path(), std::ios::binary | std::ios::trunc)
+        << "{\"tests\":[{\"why\":\"x\",\"script\":\"aq\"}]}";
+    const Mwc_Run bad = Run_Tool(MWC_CONFORM_PATH, {"--suite-from", cut.Path(), "--", "true"});
+    EXPECT_EQ(Exit_Status(bad), 2);
+    EXPECT_NE(bad.errors.find("is no suite: a script is keys a to f and . for no key, not 'q' at "
+                              "byte 35"),
+              std::string::npos)
+        << bad.errors;
 }
 
 TEST(Conform, AChangedBuildFailsWithAScriptThatReplaysToTheFramesShown)
