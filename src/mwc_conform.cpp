@@ -75,6 +75,25 @@ bool Number(const char* text, double& value)
     return end != text && *end == '\0' && value > 0 && value < 1e9;
 }
 
+// -j's number of scripts at once, or --timeout's seconds; false, said on
+// standard error, when it is no such number.
+bool Take_Limit(bool jobs, const char* text, Runner& runner)
+{
+    double number = 0;
+    if (jobs && Number(text, number) && number == static_cast<int>(number)) {
+        runner.jobs = static_cast<int>(number);
+        return true;
+    }
+    if (!jobs && Number(text, number)) {
+        runner.timeout = number;
+        return true;
+    }
+    std::fprintf(stderr, "%s: %s '%s': %s\n", PROGRAM, jobs ? "--jobs" : "--timeout",
+                 Shown(text).c_str(),
+                 jobs ? "a whole number of scripts at once" : "a number of seconds above 0");
+    return false;
+}
+
 // The options into `options`; -1 to go on, or the exit status.
 int Parse_Command_Line(int argc, char** argv, Options& options)
 {
@@ -106,24 +125,13 @@ int Parse_Command_Line(int argc, char** argv, Options& options)
     std::memcpy(program_name, PROGRAM, sizeof PROGRAM);
     argv[0] = program_name;
     options.runner.jobs = static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
-    double number = 0;
     for (int choice = 0; (choice = getopt_long(argc, argv, "+j:", long_options, nullptr)) != -1;) {
         switch (choice) {
         case 'j':
-            if (!Number(optarg, number) || number != static_cast<int>(number)) {
-                std::fprintf(stderr, "%s: --jobs '%s': a whole number of scripts at once\n",
-                             PROGRAM, Shown(optarg).c_str());
-                return Bad_Usage(PROGRAM, USAGE);
-            }
-            options.runner.jobs = static_cast<int>(number);
-            break;
         case TIMEOUT:
-            if (!Number(optarg, number)) {
-                std::fprintf(stderr, "%s: --timeout '%s': a number of seconds above 0\n", PROGRAM,
-                             Shown(optarg).c_str());
+            if (!Take_Limit(choice == 'j', optarg, options.runner)) {
                 return Bad_Usage(PROGRAM, USAGE);
             }
-            options.runner.timeout = number;
             break;
         case FAST:
             options.runner.fast = true;

@@ -53,27 +53,10 @@ struct Reader {
     }
     bool Hex(std::uint32_t& value);
     bool String(std::string& value);
-    void Utf8(std::uint32_t code, std::string& value);
 };
 
-bool Reader::Hex(std::uint32_t& value)
-{
-    value = 0;
-    for (int i = 0; i < HEX_DIGITS; ++i, ++at) {
-        const char c = at < text.size() ? text[at] : '\0';
-        const int digit = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                 : -1;
-        if (digit < 0) {
-            return Fail("expected four hexadecimal digits after \\u");
-        }
-        value = value * 16 + static_cast<std::uint32_t>(digit);
-    }
-    return true;
-}
-
-void Reader::Utf8(std::uint32_t code, std::string& value)
+// `code` as UTF-8, after `value`.
+void Append_Utf8(std::uint32_t code, std::string& value)
 {
     if (code < 0x80) {
         value.push_back(static_cast<char>(code));
@@ -90,6 +73,23 @@ void Reader::Utf8(std::uint32_t code, std::string& value)
         value.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
         value.push_back(static_cast<char>(0x80 | (code & 0x3F)));
     }
+}
+
+bool Reader::Hex(std::uint32_t& value)
+{
+    value = 0;
+    for (int i = 0; i < HEX_DIGITS; ++i, ++at) {
+        const char c = at < text.size() ? text[at] : '\0';
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) {
+            return Fail("expected four hexadecimal digits after \\u");
+        }
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return true;
 }
 
 // A JSON string; its escapes made the characters they stand for.
@@ -144,7 +144,7 @@ bool Reader::String(std::string& value)
         } else if (code >= LOW && code < END) {
             return Fail("a lone surrogate");
         }
-        Utf8(code, value);
+        Append_Utf8(code, value);
     }
 }
 
