@@ -84,16 +84,21 @@ void Close(int& fd)
 // could not be.
 bool Spawn(const Runner& runner, Child& child)
 {
-    int in[2];
-    int out[2];
-    int report[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(report, O_CLOEXEC) != 0) {
-        child.exec_error = errno;
-        return false;
-    }
-    child.pid = fork();
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    int report[2] = {-1, -1};
+    const bool piped =
+        pipe2(in, O_CLOEXEC) == 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(report, O_CLOEXEC) == 0;
+    child.pid = piped ? fork() : -1;
     if (child.pid == 0) {
         Exec(runner, in[0], out[1], report[1]);
+    }
+    if (child.pid < 0) { // no pipe or no process to be had: said as the program not run
+        child.exec_error = errno;
+        for (int fd : {in[0], in[1], out[0], out[1], report[0], report[1]}) {
+            Close(fd);
+        }
+        return false;
     }
     setpgid(child.pid, child.pid); // as the child does: whichever runs first
     running_groups[child.slot] = child.pid;
