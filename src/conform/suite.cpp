@@ -4,6 +4,7 @@
 #include <set>
 
 #include "check/language/expression.h"
+#include "conform/guard_pairs.h"
 #include "console/keyboard.h"
 #include "oven/controller.h"
 #include "oven/counters.h"
@@ -117,7 +118,7 @@ Suite Make_Suite()
         properties.push_back(std::move(property));
     }
     const Exploration exploration =
-        Explore(properties, DEFAULT_MAX_CONFIGURATIONS, Guard_Data::BEFORE_LINES);
+        Explore(properties, DEFAULT_MAX_CONFIGURATIONS, Guard_Data::KEPT);
     assert(exploration.complete && "the controller's configurations are few");
     Suite suite;
     std::set<std::string> scripts;
@@ -142,6 +143,11 @@ Suite Make_Suite()
         const bool rest = objectives[i].tail == Tail::REST;
         Add(suite, scripts, objectives[i].why,
             rest ? script + To_Rest(exploration, script, exploration.longest_rest) : script);
+    }
+    std::vector<Conformance_Test> pairs;
+    Add_Guard_Pairs(exploration, pairs, suite.unmet);
+    for (Conformance_Test& test : pairs) {
+        Add(suite, scripts, std::move(test.why), std::move(test.script));
     }
     return suite;
 }

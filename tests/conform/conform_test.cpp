@@ -140,7 +140,7 @@ TEST(Conform, AChangedBuildFailsWithAScriptThatReplaysToTheFramesShown)
         ASSERT_EQ(Exit_Status(run), 1) << changed << run.output << run.errors;
         EXPECT_EQ(Field(run.output, "verdict"), "\"fails\"");
         const std::size_t tick = std::stoul(Field(run.output, "tick"));
-        EXPECT_EQ("\"" + Read_File(script.Path()) + "\"", Field(run.output, "script"));
+        EXPECT_EQ(Read_File(script.Path()), Unquoted(Field(run.output, "script")));
         EXPECT_EQ(Frame_Of(MWC_REPLAY_PATH, script.Path(), tick),
                   Unquoted(Field(run.output, "expected")))
             << changed;
