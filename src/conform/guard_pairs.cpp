@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <utility>
 
 #include "check/engines/graph.h"
 #include "check/engines/guards.h"
@@ -40,13 +41,6 @@ std::vector<int> Conditions(const Expression& guard)
     return conditions;
 }
 
-// What one configuration makes of a guard: its conditions, a bit each, and
-// whether the guard holds.
-struct Seen {
-    std::uint32_t first; // the first configuration met that makes it
-    bool holds;
-};
-
 void Pairs_Of(const Exploration& exploration, const Guarded_Move& move,
               std::vector<Conformance_Test>& tests, std::vector<std::string>& unmet)
 {
@@ -65,7 +59,9 @@ void Pairs_Of(const Exploration& exploration, const Guarded_Move& move,
         ++input;
     }
     constexpr std::size_t STATE = Field_Index("state");
-    std::map<std::uint32_t, Seen> seen; // by the conditions' bits
+    // By the conditions' values, a bit each: the first configuration met
+    // that gives them, and whether the guard holds there.
+    std::map<std::uint32_t, std::pair<std::uint32_t, bool>> seen;
     for (std::uint32_t c = 0; c < exploration.parent.size() && input < STEP_INPUTS; ++c) {
         const Trace_Line& before = exploration.before_lines[exploration.before_of[c]];
         if (static_cast<int>(before[STATE]) != move.from) {
@@ -78,7 +74,7 @@ void Pairs_Of(const Exploration& exploration, const Guarded_Move& move,
                 Evaluate_Part(guard, first[static_cast<std::size_t>(k)], k, before, before);
             bits |= (holds ? 1U : 0U) << i;
         }
-        seen.emplace(bits, Seen{c, Evaluate(guard, before, before)});
+        seen.emplace(bits, std::pair{c, Evaluate(guard, before, before)});
     }
     const std::string of = std::string("the guard of ") + State_Name(move.from) + " --> " +
                            State_Name(move.to) + " [" + move.guard + "]: condition ";
@@ -89,14 +85,14 @@ void Pairs_Of(const Exploration& exploration, const Guarded_Move& move,
         for (auto it = seen.begin(); it != seen.end() && !shown; ++it) {
             const auto other = seen.find(it->first ^ (1U << i));
             if ((it->first >> i & 1U) != 0 || other == seen.end() ||
-                other->second.holds == it->second.holds) {
+                other->second.second == it->second.second) {
                 continue;
             }
             for (const auto& [name, side] :
                  {std::pair{" fails", it->second}, std::pair{" holds", other->second}}) {
-                tests.push_back(
-                    {which + name + (side.holds ? ", the guard holds" : ", the guard fails"),
-                     Script_To(exploration, side.first) + Script_Byte(input)});
+                const auto [configuration, holds] = side;
+                tests.push_back({which + name + (holds ? ", the guard holds" : ", the guard fails"),
+                                 Script_To(exploration, configuration) + Script_Byte(input)});
             }
             shown = true;
         }
