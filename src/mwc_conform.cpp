@@ -121,9 +121,7 @@ int Parse_Command_Line(int argc, char** argv, Options& options)
         {"version", no_argument, nullptr, VERSION_OPTION},
         {nullptr, 0, nullptr, 0},
     };
-    static char program_name[sizeof PROGRAM];
-    std::memcpy(program_name, PROGRAM, sizeof PROGRAM);
-    argv[0] = program_name;
+    Name_Program(argv, PROGRAM);
     options.runner.jobs = static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN));
     for (int choice = 0; (choice = getopt_long(argc, argv, "+j:", long_options, nullptr)) != -1;) {
         switch (choice) {

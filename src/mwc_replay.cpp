@@ -84,10 +84,7 @@ int Parse_Command_Line(int argc, char** argv, Output& output, const char*& name)
         {"version", no_argument, nullptr, VERSION_OPTION},
         {nullptr, 0, nullptr, 0},
     };
-    // getopt's messages begin with argv[0]: the same name as the program's own.
-    static char program_name[sizeof PROGRAM];
-    std::memcpy(program_name, PROGRAM, sizeof PROGRAM);
-    argv[0] = program_name;
+    Name_Program(argv, PROGRAM);
     bool trace = false;
     bool vcd = false;
     for (int choice = 0; (choice = getopt_long(argc, argv, "", options, nullptr)) != -1;) {

@@ -251,10 +251,7 @@ int Parse_Command_Line(int argc, char** argv, Request& request)
                                       {"version", no_argument, nullptr, VERSION_OPTION},
                                       {nullptr, 0, nullptr, 0},
                                   });
-    // getopt's messages begin with argv[0]: the same name as the program's own.
-    static char program_name[sizeof PROGRAM];
-    std::memcpy(program_name, PROGRAM, sizeof PROGRAM);
-    argv[0] = program_name;
+    Name_Program(argv, PROGRAM);
     for (int choice = 0; (choice = getopt_long(argc, argv, "", options.data(), nullptr)) != -1;) {
         if (choice >= 1 && choice <= static_cast<int>(QUERY_COUNT)) {
             request.questions.push_back({static_cast<Query>(choice - 1), optarg});

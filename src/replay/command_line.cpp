@@ -21,3 +21,11 @@ int Bad_Usage(const char* program, const char* usage)
     std::fprintf(stderr, "Try '%s --help' for more information.\n", program);
     return EXIT_USAGE;
 }
+
+void Name_Program(char** argv, const char* program)
+{
+    constexpr std::size_t NAME_SIZE = 32; // the longest program's name and more
+    static char name[NAME_SIZE];
+    std::snprintf(name, sizeof name, "%s", program);
+    argv[0] = name;
+}

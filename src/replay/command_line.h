@@ -11,3 +11,7 @@ int Print_Text(const char* program, const char* text);
 // Prints `usage` and where to find more on standard error; returns
 // EXIT_USAGE.
 int Bad_Usage(const char* program, const char* usage);
+
+// Makes argv[0] the program's own name, since getopt's messages begin with
+// it, whatever name the program was started by.
+void Name_Program(char** argv, const char* program);
