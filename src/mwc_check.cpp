@@ -30,22 +30,6 @@ namespace
 
 constexpr char PROGRAM_VERSION[] = "mwc-check " MWC_VERSION "\n";
 
-// Says that the exploration stopped at its limit, and what still grew.
-int Stopped_At_Limit(const Exploration& exploration, std::size_t max_configurations)
-{
-    std::fprintf(stderr,
-                 "%s: stopped at the limit of %zu configurations (--max-configurations), "
-                 "so nothing is answered\n",
-                 PROGRAM, max_configurations);
-    if (exploration.growing.empty()) {
-        std::fprintf(stderr, "%s: no field of the trace lines was still growing\n", PROGRAM);
-    } else {
-        std::fprintf(stderr, "%s: still growing in the second half: %s\n", PROGRAM,
-                     exploration.growing.c_str());
-    }
-    return EXIT_LIMIT;
-}
-
 // Walks the script of --cover through the graph, a buffer at a time; false,
 // said on standard error, when it cannot be read.
 bool Read_Cover(const Request& request, const Exploration& exploration,
@@ -213,7 +197,8 @@ int main(int argc, char** argv)
     const Exploration exploration =
         Explore(properties, request.max_configurations, Data_Needed(request, all_questions));
     if (!exploration.complete) {
-        return Stopped_At_Limit(exploration, request.max_configurations);
+        Print_Stopped_At_Limit(stderr, PROGRAM, exploration, request.max_configurations);
+        return EXIT_LIMIT;
     }
     std::vector<std::string> scripts;
     const bool all = Answer_All(out, out_fd, request, over_time, exploration, scripts);

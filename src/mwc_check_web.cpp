@@ -31,6 +31,20 @@ constexpr int ANSWERED_GOOD = 0;
 constexpr int ANSWERED_NOT = 1;
 constexpr int BAD_QUESTION = 2;
 constexpr int AT_LIMIT = 3;
+constexpr char PROGRAM[] = "mwc-check";
+
+// The ticks print the back light's line; a large buffer keeps that from
+// becoming a call into the page for every tick. Set once, before the first
+// output, as the C library asks.
+void Buffer_Stdout()
+{
+    static char frames[1 << 16];
+    static bool set = false;
+    if (!set) {
+        std::setvbuf(stdout, frames, _IOFBF, sizeof frames);
+        set = true;
+    }
+}
 } // namespace
 
 extern "C" __attribute__((export_name("mwc_check_question"))) char* mwc_check_question()
@@ -43,27 +57,34 @@ extern "C" __attribute__((export_name("mwc_check_keys"))) char* mwc_check_keys()
     return keys_text;
 }
 
-// The forms of question, as JSON on ANSWER_FD: [{"name":...,"argument":...}].
-extern "C" __attribute__((export_name("mwc_check_forms"))) int mwc_check_forms()
+// What the worker needs to know of this module, as a JSON line on standard
+// output: the forms of question, with what each means, the buffers' sizes,
+// the descriptors the answers come on, and the exploration's limit. 1 when
+// written, else 0.
+extern "C" __attribute__((export_name("mwc_check_facts"))) int mwc_check_facts()
 {
-    std::FILE* out = fdopen(ANSWER_FD, "w");
-    if (out == nullptr) {
-        return 0;
-    }
-    std::fputc('[', out);
+    Buffer_Stdout();
+    std::printf("{\"forms\":[");
     for (const Query_Form& form : Query_Forms()) {
-        std::fprintf(out, "%s{\"name\":\"%s\",\"argument\":\"%s\"}",
-                     &form == Query_Forms().data() ? "" : ",", form.name, form.argument);
+        std::printf("%s{\"name\":\"%s\",\"argument\":\"%s\",\"over_time\":%s,"
+                    "\"universal\":%s,\"property\":%s}",
+                    &form == Query_Forms().data() ? "" : ",", form.name, form.argument,
+                    form.over_time ? "true" : "false", form.meaning.universal ? "true" : "false",
+                    form.meaning.property ? "true" : "false");
     }
-    std::fputs("]\n", out);
-    return std::fclose(out) == 0 ? 1 : 0;
+    std::printf("],\"question_size\":%zu,\"keys_size\":%zu,\"answer_fd\":%d,\"json_fd\":%d,"
+                "\"max_configurations\":%zu}\n",
+                TEXT_SIZE, KEYS_SIZE, ANSWER_FD, JSON_FD, DEFAULT_MAX_CONFIGURATIONS);
+    return std::fflush(stdout) == 0 ? 1 : 0;
 }
 
 // Asks question `form` (its row in the forms' table) of the text and keys
-// in the buffers; the exit status mwc-check would give.
-extern "C" __attribute__((export_name("mwc_check_ask"))) int mwc_check_ask(int form)
+// in the buffers, exploring at most `max_configurations`; the exit status
+// mwc-check would give, and its words.
+extern "C" __attribute__((export_name("mwc_check_ask"))) int mwc_check_ask(int form,
+                                                                           int max_configurations)
 {
-    if (form < 0 || static_cast<std::size_t>(form) >= QUERY_COUNT) {
+    if (form < 0 || static_cast<std::size_t>(form) >= QUERY_COUNT || max_configurations <= 0) {
         return BAD_QUESTION;
     }
     question_text[TEXT_SIZE - 1] = '\0';
@@ -80,14 +101,13 @@ extern "C" __attribute__((export_name("mwc_check_ask"))) int mwc_check_ask(int f
     std::vector<Property> properties;
     Add_Property(questions[0], properties);
     const bool before = Uses_Before(questions[0]);
-    // The ticks print the back light's line; a large buffer keeps that
-    // from becoming a call into the page for every tick.
-    static char frames[1 << 16];
-    std::setvbuf(stdout, frames, _IOFBF, sizeof frames);
+    Buffer_Stdout();
     const Exploration exploration =
-        Explore(properties, DEFAULT_MAX_CONFIGURATIONS,
+        Explore(properties, static_cast<std::size_t>(max_configurations),
                 before ? Guard_Data::BEFORE_LINES : Guard_Data::LEFT_OUT);
     if (!exploration.complete) {
+        Print_Stopped_At_Limit(stderr, PROGRAM, exploration,
+                               static_cast<std::size_t>(max_configurations));
         return AT_LIMIT;
     }
     std::FILE* answer = fdopen(ANSWER_FD, "w");

@@ -5,11 +5,12 @@
 // keeps nothing of its own but the tick count. Each tick's frame goes to
 // standard output exactly as mwc prints it, and its trace line, exactly as
 // mwc-replay --trace prints it, to TRACE_FD; the page reads both. What the
-// page says of the oven (its states, keys, limits, buzzer and tick) it
-// reads from here too, so that a change to the oven changes the page.
-#include <algorithm>
+// page says of the oven (its states, keys, limits, buzzer, tick, colours
+// and script form) it reads from here too, so that a change to the oven
+// changes the page.
 #include <cstdio>
 
+#include "console/colour.h"
 #include "console/keyboard.h"
 #include "oven/controller.h"
 #include "oven/counters.h"
@@ -21,55 +22,69 @@ namespace
 {
 constexpr int TRACE_FD = 3;
 constexpr unsigned int US_PER_MS = 1000;
+constexpr unsigned char FIRST_PRINTABLE = 0x20;
 long ticks = 0;
 
-// The facts as one JSON object, a line of its own; none holds a quote or
-// a backslash.
-char facts[4096];
-std::size_t used = 0;
-
-// Room left in `facts`, and the count that snprintf gave taken, never past
-// the end.
-char* At()
+// `text` as a JSON string: the panel's escapes hold a control byte. The
+// texts written here hold no quote and no backslash.
+void Print_Json_Text(const char* text)
 {
-    return facts + used;
-}
-std::size_t Room()
-{
-    return sizeof facts - used;
-}
-void Took(int written)
-{
-    if (written > 0) {
-        used = std::min(sizeof facts - 1, used + static_cast<std::size_t>(written));
+    std::putchar('"');
+    for (const char* at = text; *at != '\0'; ++at) {
+        const auto byte = static_cast<unsigned char>(*at);
+        if (byte < FIRST_PRINTABLE) {
+            std::printf("\\u%04x", byte);
+        } else {
+            std::putchar(byte);
+        }
     }
+    std::putchar('"');
 }
 
-void Add_Facts()
+void Print_States()
 {
-    Took(std::snprintf(
-        At(), Room(),
-        "{\"tick_ms\":%u,\"no_key\":%d,\"idle_tick\":\"%c\",\"quit\":\"%c\",\"states\":[",
-        TICK_US / US_PER_MS, NO_KEY, IDLE_TICK, KEY_QUIT));
+    std::printf("\"states\":[");
     for (int state = Wait_Input; state <= Finished; ++state) {
-        Took(std::snprintf(At(), Room(), "%s{\"number\":%d,\"name\":\"%s\",\"meaning\":\"%s\"}",
-                           state == Wait_Input ? "" : ",", state, State_Name(state),
-                           State_Meaning(state)));
+        std::printf("%s{\"number\":%d,\"name\":\"%s\",\"meaning\":\"%s\"}",
+                    state == Wait_Input ? "" : ",", state, State_Name(state),
+                    State_Meaning(state));
     }
-    Took(std::snprintf(At(), Room(), "],\"keys\":["));
+    std::printf("],\"start_state\":%d,", System_State());
+}
+
+void Print_Keys()
+{
+    std::printf("\"keys\":[");
     for (const Panel_Key& key : PANEL_KEYS) {
-        Took(std::snprintf(At(), Room(), "%s{\"key\":\"%c\",\"does\":\"%s\"}",
-                           &key == PANEL_KEYS ? "" : ",", key.key, key.does));
+        std::printf("%s{\"key\":\"%c\",\"does\":\"%s\"}", &key == PANEL_KEYS ? "" : ",",
+                    key.key, key.does);
     }
-    Took(std::snprintf(At(), Room(), "],\"modes\":["));
+    std::printf("],\"door_key\":\"%c\",\"quit\":\"%c\",\"no_key\":%d,", KEY_DOOR, KEY_QUIT,
+                NO_KEY);
+}
+
+// What the page says of the oven, and how it reads the tick's outputs.
+void Print_Facts()
+{
+    std::printf("{\"tick_ms\":%u,\"trace_fd\":%d,", TICK_US / US_PER_MS, TRACE_FD);
+    Print_States();
+    Print_Keys();
+    std::printf("\"modes\":[");
     for (int mode = 0; mode < MODE_COUNT; ++mode) {
-        Took(std::snprintf(At(), Room(), "%s\"%s\"", mode == 0 ? "" : ",", mode_meaning[mode]));
+        std::printf("%s\"%s\"", mode == 0 ? "" : ",", mode_meaning[mode]);
     }
-    Took(std::snprintf(At(), Room(),
-                       "],\"max_time_s\":%d,\"ambient_temp_c\":%g,\"max_temp_c\":%g,"
-                       "\"buzzer\":{\"tones\":%d,\"hz\":%u,\"tone_ms\":%u,\"pause_ms\":%u}}\n",
-                       MAX_TIME, AMBIENT_TEMP, MAX_TEMP, BUZZER_TONES, BUZZER_FREQUENCY_HZ,
-                       BUZZER_TONE_MS, BUZZER_PAUSE_US / US_PER_MS));
+    std::printf("],\"max_time_s\":%d,\"ambient_temp_c\":%g,\"max_temp_c\":%g,", MAX_TIME,
+                AMBIENT_TEMP, MAX_TEMP);
+    std::printf("\"buzzer\":{\"tones\":%d,\"hz\":%u,\"tone_ms\":%u,\"pause_ms\":%u},",
+                BUZZER_TONES, BUZZER_FREQUENCY_HZ, BUZZER_TONE_MS, BUZZER_PAUSE_US / US_PER_MS);
+    // A frame drawn with the back light on begins with the yellow; the
+    // reset ends it.
+    std::printf("\"lit\":");
+    Print_Json_Text(COLOUR_YELLOW);
+    std::printf(",\"unlit\":");
+    Print_Json_Text(COLOUR_RESET);
+    std::printf(",\"script\":{\"idle_tick\":\"%c\",\"loop_rounds\":%d}}\n", IDLE_TICK,
+                LOOP_ROUNDS_WRITTEN);
 }
 } // namespace
 
@@ -83,10 +98,22 @@ extern "C" __attribute__((export_name("mwc_tick"))) int mwc_tick(int key)
     return traced ? record.state : 0;
 }
 
-// The oven's facts, as a JSON line on TRACE_FD; 1 when written, else 0.
+// The panel as the oven stands, before its next tick: the frame that tick
+// would draw without a key, on standard output, with the oven put back as
+// it was. Returns the controller's state. The page shows start-up with it.
+extern "C" __attribute__((export_name("mwc_show"))) int mwc_show()
+{
+    const Oven_Configuration now = Save_Configuration();
+    Replay_Tick(static_cast<signed char>(NO_KEY));
+    std::fflush(stdout);
+    Restore_Configuration(now);
+    return System_State();
+}
+
+// The oven's facts, as a JSON line on standard output, before any tick;
+// 1 when written, else 0.
 extern "C" __attribute__((export_name("mwc_facts"))) int mwc_facts()
 {
-    used = 0;
-    Add_Facts();
-    return Trace_Write(TRACE_FD, facts, used) && Trace_Flush(TRACE_FD) ? 1 : 0;
+    Print_Facts();
+    return std::fflush(stdout) == 0 ? 1 : 0;
 }

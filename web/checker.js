@@ -1,26 +1,19 @@
 // The page's mwc-check: the checker built to WebAssembly (checker.wasm), in
 // a worker of its own, so that the page keeps ticking while it explores
-// every key script. A question comes as {form, question}; the answer goes
-// back as {status, answer, json, errors}: mwc-check's exit status, its
-// words, its JSON line, and what it said on standard error.
-"use strict";
+// every key script. {facts: true} asks what the module says of itself: its
+// forms of question, buffers, descriptors and limit. A question comes as
+// {form, question, max}; the answer goes back as {status, answer, json,
+// errors}: mwc-check's exit status, its words, its JSON line, and what it
+// said on standard error.
+import {STDERR, STDOUT, takeText, wasiImports} from "./wasi.js";
 
-importScripts("wasi.js");
-
-const FRAMES_OUT = 1; // the ticks' own lines: dropped
-const STDERR = 2;
-const ANSWER_OUT = 3;
-const JSON_OUT = 4;
-const TEXT_SIZE = 1 << 16; // the module's question buffer
-
+const BAD_QUESTION = 2;
 let checker = null;
+let loading = null;            // the module's load, begun at the first message
+let facts = null;
 let memory = null;
-const written = {[FRAMES_OUT]: null, [STDERR]: [], [ANSWER_OUT]: [], [JSON_OUT]: []};
+const written = {[STDOUT]: [], [STDERR]: []};
 const encoder = new TextEncoder();
-
-function take(fd) {
-  return takeText(written, fd);
-}
 
 async function load() {
   const response = await fetch("checker.wasm");
@@ -31,7 +24,15 @@ async function load() {
       response, wasiImports(() => memory, written));
   memory = instance.exports.memory;
   instance.exports._initialize();
-  return instance.exports;
+  checker = instance.exports;
+  if (checker.mwc_check_facts() !== 1) {
+    throw new Error("the checker's facts could not be read");
+  }
+  facts = JSON.parse(takeText(written, STDOUT));
+  // From here on, standard output carries only the ticks' own lines.
+  written[STDOUT] = null;
+  written[facts.answer_fd] = [];
+  written[facts.json_fd] = [];
 }
 
 // Writes `text` and its NUL into the module's buffer at `at`; false when it
@@ -45,30 +46,30 @@ function put(at, text, size) {
   return true;
 }
 
+function refused(errors) {
+  return {status: BAD_QUESTION, answer: "", json: "", errors};
+}
+
+function ask({form, question, max}) {
+  // The module reads a C string: a NUL would cut the question there, and
+  // the rest would be answered as something else.
+  if (question.includes("\0")) {
+    return refused("The question holds a NUL character, which no condition has.");
+  }
+  if (!put(checker.mwc_check_question(), question, facts.question_size)) {
+    return refused(`The question is longer than ${facts.question_size - 1} bytes.`);
+  }
+  put(checker.mwc_check_keys(), "", facts.keys_size);
+  const status = checker.mwc_check_ask(form, max ?? facts.max_configurations);
+  return {status, answer: takeText(written, facts.answer_fd),
+          json: takeText(written, facts.json_fd), errors: takeText(written, STDERR)};
+}
+
 self.onmessage = async ({data}) => {
   try {
-    checker ??= await load();
-    if (data.forms) {
-      checker.mwc_check_forms();
-      self.postMessage({forms: JSON.parse(take(ANSWER_OUT))});
-      return;
-    }
-    // The module reads a C string: a NUL would cut the question there, and
-    // the rest would be answered as something else.
-    if (data.question.includes("\0")) {
-      self.postMessage({status: 2, answer: "", json: "",
-                        errors: "The question holds a NUL character, which no condition has."});
-      return;
-    }
-    if (!put(checker.mwc_check_question(), data.question, TEXT_SIZE)) {
-      self.postMessage({status: 2, answer: "", json: "",
-                        errors: `The question is longer than ${TEXT_SIZE - 1} bytes.`});
-      return;
-    }
-    put(checker.mwc_check_keys(), "", 1);
-    const status = checker.mwc_check_ask(data.form);
-    self.postMessage({status, answer: take(ANSWER_OUT), json: take(JSON_OUT),
-                      errors: take(STDERR)});
+    loading ??= load();
+    await loading;
+    self.postMessage(data.facts ? {facts} : ask(data));
   } catch (error) {
     self.postMessage({status: -1, answer: "", json: "", errors: error.message});
   }

@@ -23,6 +23,10 @@ struct Tick_Record {
 // the oven, though a trace line shows it as the key 46.
 constexpr char IDLE_TICK = '.';
 
+// How many times a script file holds a never-ending script's loop, so that a
+// replay shows it repeating: mwc-check writes it so, and the page reads it so.
+constexpr int LOOP_ROUNDS_WRITTEN = 3;
+
 // One tick: the door sensor, the back light and the panel lines, the
 // controller's step, then the frame separator, all printed on standard
 // output exactly as mwc prints them. The door flag is kept from one tick to

@@ -25,7 +25,10 @@ import urllib.parse
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.select import Select
 from selenium.webdriver.support.ui import WebDriverWait
 
 SITE = os.environ["MWC_SITE"]
@@ -35,6 +38,7 @@ SCREENSHOT = os.environ.get("MWC_SCREENSHOT")
 COLOUR = re.compile(r"\x1b\[[0-9;]*m")
 FRAME_END = "\n" * 21  # the frame's last line ends, then the 20 newlines
 WAIT_S = 30
+LONG_WAIT_S = 240  # 20,000 ticks at 100x, on a busy machine
 
 
 def replay(script, trace=False):
@@ -130,7 +134,10 @@ class Page(unittest.TestCase):
         trace = replay(whole, trace=True)
         for tick, (panel, state, door) in enumerate(seen, start=before):
             self.assertEqual(panel, frames[tick], f"panel of tick {tick + 1}")
-            self.assertEqual(state, trace[tick]["state_name"], f"state of tick {tick + 1}")
+            # While the buzzer holds the tick, the state that sounds it is
+            # shown, as on the diagram.
+            shown = trace[tick - 1 if trace[tick]["buzzer"] else tick]["state_name"]
+            self.assertEqual(state, shown, f"state of tick {tick + 1}")
             self.assertEqual(door, trace[tick]["door"], f"door of tick {tick + 1}")
 
     def test_TimeCookingStepByStep(self):
@@ -179,10 +186,30 @@ class Page(unittest.TestCase):
         replayed = [oven(line) for line in replay(script, trace=True)[ticks - len(shown):ticks]]
         self.assertEqual(shown, replayed)
 
-    def columns(self):
-        """The timeline's ticks, as their data attributes."""
-        return self.browser.execute_script(
-            "return [...document.querySelectorAll('#timeline .column')].map((c) => c.dataset)")
+    def timeline(self):
+        """Every tick the timeline keeps, from the first by the arrow key: the
+        trace line the page shows for it, read, and what it says of it."""
+        return [(json.loads(line), said) for line, said in self.browser.execute_script("""
+            const timeline = document.getElementById('timeline');
+            const key = (name) => timeline.dispatchEvent(
+                new KeyboardEvent('keydown', {key: name, bubbles: true}));
+            const text = (id) => document.getElementById(id).textContent;
+            key('Home');
+            const seen = [];
+            while (text('tick-line') !== '') {
+              seen.push([text('tick-line'), text('tick-said')]);
+              const before = timeline.getAttribute('aria-valuenow');
+              key('ArrowRight');
+              if (timeline.getAttribute('aria-valuenow') === before) break;
+            }
+            return seen;""")]
+
+    def go_to(self, tick):
+        """Chooses `tick` by its number; what the page says of it."""
+        field = self.browser.find_element(By.ID, "goto-tick")
+        field.clear()
+        field.send_keys(str(tick), Keys.ENTER)
+        return self.text("tick-said")
 
     def wait_paused(self):
         WebDriverWait(self.browser, WAIT_S).until(
@@ -196,26 +223,44 @@ class Page(unittest.TestCase):
         self.open(f"keys={script}&speed=100")
         self.wait_paused()
         self.assertEqual(self.text("tick"), str(len(script)), "exactly the script's ticks")
-        shown = self.columns()
+        shown = [line for line, _ in self.timeline()]
         trace = replay(script, trace=True)[:len(script)]
-        self.assertEqual([(c["tick"], c["state"], c["key"], c["taken"], c["buzzer"]) for c in shown],
-                         [(str(t["tick"]), t["state_name"], script[i], str(t["taken"]).lower(),
-                           str(t["buzzer"]).lower()) for i, t in enumerate(trace)])
-        states = {c["state"] for c in shown}
+        # The page's "." is no key at all, where mwc-replay reads the byte.
+        for line in trace:
+            if line["char"] == ".":
+                line.update(key=None, char=None)
+        self.assertEqual(shown, trace)
+        states = {line["state_name"] for line in shown}
         for state in ("Add_Short", "Add_Long", "Select_Mode", "Switch_Unit", "Starting",
                       "Finished"):
             self.assertIn(state, states)
-        self.assertEqual(shown[1]["taken"], "false", "the b right after a is dropped")
+        self.assertFalse(shown[1]["taken"], "the b right after a is dropped")
         # The newest tick in view; a tick chosen says what happened, and why.
         self.assertTrue(self.browser.execute_script(
             "const t = document.getElementById('timeline');"
             "return t.scrollLeft + t.clientWidth >= t.scrollWidth - 1 && t.scrollWidth > t.clientWidth"))
-        self.browser.execute_script(
-            "document.querySelector('#timeline .column[data-tick=\"2\"]').click()")
-        self.assertEqual(self.text("tick-said"),
+        self.assertEqual(self.go_to(2),
                          "Tick 2: b dropped: Add_Short is the tick after key a: its key is "
                          "dropped; Add_Short \u2192 Wait_Input, by any.")
         self.assertEqual(json.loads(self.text("tick-line")), trace[1])
+        # The next dropped key, change of state and buzzer, from tick 2.
+        before = [1] + [line["state"] for line in trace]
+        wanted = {"key": lambda t: script[t - 1] != ".",
+                  "dropped": lambda t: script[t - 1] != "." and not trace[t - 1]["taken"],
+                  "change": lambda t: before[t - 1] != trace[t - 1]["state"],
+                  "buzzer": lambda t: trace[t - 1]["buzzer"]}
+        for kind, picks in wanted.items():
+            found = [t for t in range(3, len(script) + 1) if picks(t)]
+            self.go_to(2)
+            Select(self.browser.find_element(By.ID, "seek-kind")).select_by_value(kind)
+            self.click("seek-next")
+            self.assertEqual(self.browser.find_element(By.ID, "timeline")
+                             .get_attribute("aria-valuenow"), str(found[0] if found else 2), kind)
+        # A pointer resting on the timeline leaves the keys the choice.
+        timeline = self.browser.find_element(By.ID, "timeline")
+        ActionChains(self.browser).move_to_element_with_offset(timeline, 0, 0).perform()
+        timeline.send_keys(Keys.HOME + Keys.ARROW_RIGHT * 60)
+        self.assertEqual(timeline.get_attribute("aria-valuenow"), "61")
         labels = self.browser.execute_script(
             "return [...document.querySelectorAll('#diagram g.node[tabindex]')]"
             ".map((node) => node.getAttribute('aria-label'))")
@@ -238,9 +283,10 @@ class Page(unittest.TestCase):
         # The tick stands still, and Finished with it, its way out lit; the
         # panel, the lit state and the newest tick on the first screen.
         self.assertEqual(self.lit("g.node.active"), ["Finished"])
-        self.assertEqual(self.lit("g.edge.taken"), ["Finished->Wait_Input"])
+        self.assertEqual(self.lit("g.edge.taken"), ["Finished to Wait_Input, on any"])
+        self.assertEqual(self.text("state"), "Finished", "the state line agrees with the diagram")
         bottoms = self.browser.execute_script(
-            "return ['#panel', '#diagram g.node.active', '#timeline .column:last-child']"
+            "return ['#panel', '#diagram g.node.active', '#diagram g.edge.taken', '#timeline']"
             ".map((s) => document.querySelector(s).getBoundingClientRect().bottom)")
         for bottom in bottoms:
             self.assertLessEqual(bottom, 800, "on the first screen while the buzzer sounds")
@@ -248,9 +294,12 @@ class Page(unittest.TestCase):
         self.assertEqual(self.text("tick"), str(len("c.a.e") + 32 + 1), "paused by the q")
         WebDriverWait(self.browser, WAIT_S).until(
             lambda b: not b.find_element(By.ID, "buzzer").is_displayed())
+        # Start-up again: the panel as the first tick draws it, nothing on
+        # the timeline.
         self.click("reset")
         WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "0")
-        self.assertEqual(self.columns(), [])
+        self.assertEqual((self.text("panel"), self.text("state")), (replay(".")[0], "Wait_Input"))
+        self.assertEqual(self.timeline(), [])
 
     def test_ScriptsAsMwcCheckPrintsThem(self):
         # The shortest way to Finished, as mwc-check prints it: 36 ticks.
@@ -258,7 +307,7 @@ class Page(unittest.TestCase):
         self.wait_paused()
         self.assertEqual((self.text("tick"), self.text("state")), ("36", "Finished"))
         # A bad character is named where it is, and nothing runs.
-        alert = self.browser.find_element(By.ID, "alert")
+        alert = self.browser.find_element(By.ID, "script-alert")
         self.browser.execute_script("window.location.hash = 'keys=' + encodeURIComponent('c . x')")
         WebDriverWait(self.browser, WAIT_S).until(lambda b: alert.is_displayed())
         self.assertIn('"x" at character 5', alert.text)
@@ -270,7 +319,23 @@ class Page(unittest.TestCase):
         WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "18")
         self.wait_paused()
         self.assertFalse(alert.is_displayed())
-        self.assertEqual("".join(c["key"] for c in self.columns()), "a.e" + ".ea.e" * 3)
+        self.assertEqual("".join(line["char"] or "." for line, _ in self.timeline()),
+                         "a.e" + ".ea.e" * 3)
+        # A session is shared as mwc-check prints it.
+        self.click("share")
+        self.assertTrue(self.browser.find_element(By.ID, "share-link").text
+                        .endswith("#keys=a.e.ea.e.ea.e.ea.e&speed=100"))
+        # No ticks at all plays none; a q ends the script, as it ends mwc-replay.
+        for keys, ticks in ((".{0}", "0"), ("a.q.b", "3")):
+            self.browser.execute_script(f"window.location.hash = 'keys={keys}&speed=100'")
+            WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == ticks)
+            self.wait_paused()
+        self.click("run")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: int(self.text("tick")) > 40)
+        self.pause()
+        self.click("share")
+        self.assertRegex(self.browser.find_element(By.ID, "share-link").text,
+                         r"#keys=a\.q\.\{[0-9]+\}&speed=100$")
 
     def test_PhoneAndLaptopLayouts(self):
         def measure(width, height):
@@ -367,16 +432,111 @@ class Page(unittest.TestCase):
         WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "36")
         self.wait_paused()
         self.assertEqual(self.text("state"), "Finished")
+        self.assertTrue(self.go_to(36).endswith("Evidence: the line met."))
+        self.assertNotIn("Evidence", self.go_to(35))
+        # A leads-to's evidence marks its P line and the line where Q holds.
+        self.ask("leads-to", "start --> not start")
+        self.click("play-evidence")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "5")
+        self.wait_paused()
+        self.assertTrue(self.go_to(4).endswith("Evidence: the P line."))
+        self.assertTrue(self.go_to(5).endswith("Evidence: Q holds."))
         # A state chosen on the diagram says what it means, and shows how
-        # to get there: a c, its dropped-key tick.
+        # to get there: a c, its dropped-key tick. Chosen with Enter, then
+        # Tab past the states after it to the button.
         self.browser.execute_script(
             "[...document.querySelectorAll('#diagram g.node')].find((node) =>"
             " node.querySelector('title').textContent === 'Switch_Unit').focus()")
+        active = self.browser.switch_to.active_element
+        active.send_keys(Keys.ENTER)
         self.assertIn("the tick after key c", self.text("state-meaning"))
-        self.click("show-how")
+        for _ in range(12):
+            if self.browser.switch_to.active_element.get_attribute("id") == "show-how":
+                break
+            self.browser.switch_to.active_element.send_keys(Keys.TAB)
+        self.assertIn("the tick after key c", self.text("state-meaning"))
+        self.browser.switch_to.active_element.send_keys(Keys.ENTER)
         WebDriverWait(self.browser, WAIT_S).until(lambda b: self.text("tick") == "1")
         self.wait_paused()
         self.assertEqual(self.text("state"), "Switch_Unit")
+
+    def test_AtItsLimitTheCheckerSaysSo(self):
+        # The worker's checker, asked with a small limit, says what
+        # mwc-check says with the same limit.
+        said = self.browser.execute_async_script("""
+            const done = arguments[0];
+            const worker = new Worker('checker.js', {type: 'module'});
+            worker.onmessage = ({data}) => {
+              if (data.facts === undefined) { done(data); return; }
+              const form = data.facts.forms.findIndex(({name}) => name === 'always');
+              worker.postMessage({form, question: 'not buzzer', max: 10});
+            };
+            worker.postMessage({facts: true});""")
+        native = subprocess.run([CHECK, "--always", "not buzzer", "--max-configurations", "10"],
+                                capture_output=True, text=True)
+        self.assertEqual((said["status"], said["answer"], said["errors"]),
+                         (native.returncode, native.stdout, native.stderr))
+        self.assertIn("stopped at the limit of 10 configurations", said["errors"])
+
+    def test_LongSessionCostsNoMore(self):
+        # The page's nodes after a few ticks, and after more ticks than the
+        # timeline keeps: the same. The oldest ticks make way for the newest.
+        self.open("keys=.{20}&speed=100")
+        self.wait_paused()
+        count = "return document.getElementsByTagName('*').length"
+        nodes = self.browser.execute_script(count)
+        self.open("keys=.{20005}&speed=100")
+        WebDriverWait(self.browser, LONG_WAIT_S).until(lambda b: self.text("tick") == "20005")
+        self.wait_paused()
+        self.assertEqual(self.browser.execute_script(count), nodes)
+        timeline = self.browser.find_element(By.ID, "timeline")
+        timeline.send_keys(Keys.HOME)
+        self.assertEqual((timeline.get_attribute("aria-valuemin"),
+                          timeline.get_attribute("aria-valuemax"),
+                          timeline.get_attribute("aria-valuenow")), ("6", "20005", "6"))
+        self.assertEqual(json.loads(self.text("tick-line"))["tick"], 6)
+        # A long session's link is short.
+        self.click("share")
+        self.assertTrue(self.browser.find_element(By.ID, "share-link").text
+                        .endswith("#keys=.{20005}&speed=100"))
+
+    def test_LaneNamesOnTheirLanes(self):
+        # The door opened in tick 1: at the height of each lane's name,
+        # tick 1's column has that lane's colour.
+        self.open("keys=f.&speed=100")
+        self.wait_paused()
+        colours = self.browser.execute_script("""
+            const canvas = document.querySelector('#timeline canvas');
+            const box = canvas.getBoundingClientRect();
+            const scale = canvas.width / box.width;
+            const pixels = canvas.getContext('2d');
+            return [...document.querySelectorAll('#lane-names span')].map((name) => {
+              const at = name.getBoundingClientRect();
+              const y = Math.floor(((at.top + at.bottom) / 2 - box.top) * scale);
+              return [name.textContent, [...pixels.getImageData(2 * scale, y, 1, 1).data]];
+            });""")
+        lanes = dict((name, tuple(rgba[:3])) for name, rgba in colours)
+        glow, lane, taken = (244, 163, 0), (236, 234, 228), (46, 125, 50)
+        self.assertEqual((lanes["door"], lanes["buzzer"], lanes["key"]), (glow, lane, taken))
+
+    def test_BigFileRefusedAndAlertsSeen(self):
+        # On a laptop's screen, scrolled to the script field: a file past
+        # the page's limit is refused at once, where it was given.
+        self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": 1280, "height": 800, "deviceScaleFactor": 1, "mobile": False})
+        self.pause()
+        ticks = self.text("tick")
+        big = pathlib.Path(self.downloads, "big.keys")
+        big.write_bytes(b"." * (3 << 19))
+        self.browser.find_element(By.ID, "load-file").send_keys(str(big))
+        self.click("load")
+        alert = self.browser.find_element(By.ID, "script-alert")
+        WebDriverWait(self.browser, WAIT_S).until(lambda b: alert.is_displayed())
+        self.assertIn("big.keys is 1.5 MiB", alert.text)
+        self.assertEqual(self.text("tick"), ticks, "nothing ran")
+        within = "const r = arguments[0].getBoundingClientRect();" \
+                 "return r.top >= 0 && r.bottom <= window.innerHeight"
+        self.assertTrue(self.browser.execute_script(within, alert), "the alert is on screen")
 
     def test_AlertWithoutTheWebAssembly(self):
         site = tempfile.mkdtemp(prefix="mwc-site-")

@@ -124,3 +124,18 @@ bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration
     }
     return all;
 }
+
+void Print_Stopped_At_Limit(std::FILE* err, const char* program, const Exploration& exploration,
+                            std::size_t max_configurations)
+{
+    std::fprintf(err,
+                 "%s: stopped at the limit of %zu configurations (--max-configurations), "
+                 "so nothing is answered\n",
+                 program, max_configurations);
+    if (exploration.growing.empty()) {
+        std::fprintf(err, "%s: no field of the trace lines was still growing\n", program);
+    } else {
+        std::fprintf(err, "%s: still growing in the second half: %s\n", program,
+                     exploration.growing.c_str());
+    }
+}

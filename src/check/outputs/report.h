@@ -32,3 +32,9 @@ const std::vector<Builtin_Temporal>& Builtin_Temporal_Properties();
 // every built-in property holds.
 bool Print_Default_Report(std::FILE* out, int fd, const Exploration& exploration,
                           const std::vector<Question>& temporal, std::string& first_script);
+
+// Says on `err` that the exploration stopped at its limit of
+// `max_configurations`, so that nothing is answered, and which fields of the
+// trace lines were still growing; each line begins with `program`.
+void Print_Stopped_At_Limit(std::FILE* err, const char* program, const Exploration& exploration,
+                            std::size_t max_configurations);

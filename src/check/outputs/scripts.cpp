@@ -24,9 +24,8 @@ std::string Readable_Script(std::string_view script)
 
 std::string Script_Of(const std::string& script, const std::string& loop, bool lasso)
 {
-    constexpr int LOOPS_WRITTEN = 3; // so that a replay shows the loop repeating
     std::string bytes = script;
-    for (int i = 0; lasso && i < LOOPS_WRITTEN; ++i) {
+    for (int i = 0; lasso && i < LOOP_ROUNDS_WRITTEN; ++i) {
         bytes += loop;
     }
     return bytes;
