@@ -6,7 +6,7 @@ import * as clock from "./clock.js";
 import * as diagram from "./diagram.js";
 import * as questions from "./questions.js";
 import * as scripts from "./scripts.js";
-import {buzzerMs, buzzerWords, sound, wakeAudio} from "./sound.js";
+import {buzzerMs, buzzerWords, prepareAudio, sound, wakeAudio} from "./sound.js";
 import {loadOven, oven, runTick, startUp, stateName} from "./tick.js";
 import * as timeline from "./timeline.js";
 import {forgetChoice, wireTimeline} from "./timeline_keys.js";
@@ -329,6 +329,7 @@ async function start() {
     page.alert.hidden = false;
     return;
   }
+  setTimeout(prepareAudio, 0);
   const asked = questions.startChecker(page, (keys, marked) => runScript(keys, marked));
   // A link's script plays when the page opens, and whenever the link changes.
   window.addEventListener("hashchange", () => {

@@ -28,6 +28,7 @@ export function startChecker(page, play) {
       for (const {name} of forms) {
         elements.questionForm.append(new Option(name, name));
       }
+      showExamples();
       if (data.facts === undefined) {
         elements.answer.textContent = data.errors;
       }
@@ -41,6 +42,20 @@ export function startChecker(page, play) {
 // decided on every line, and not about every script.
 function reachForm() {
   return forms.findIndex((form) => form.property && !form.universal && !form.over_time);
+}
+
+// A question of three forms, in the checker's words: a state reached (the
+// last, where cooking ends), a condition on every line, and a leads-to.
+function showExamples() {
+  const always = forms.find((form) => form.property && form.universal && !form.over_time);
+  const leadsTo = forms.find((form) => form.argument.includes("-->"));
+  const examples = [[forms[reachForm()], `state = ${oven.states[oven.states.length - 1].name}`],
+                    [always, "start implies not door"], [leadsTo, "start --> not start"]];
+  elements.examples.replaceChildren();
+  for (const [form, question] of examples.filter(([form]) => form !== undefined)) {
+    elements.examples.append(elements.examples.childNodes.length === 0 ? "" : ", ", `${form.name} `,
+                             Object.assign(document.createElement("code"), {textContent: question}));
+  }
 }
 
 function send(form, question, then) {

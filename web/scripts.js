@@ -70,6 +70,7 @@ export function parseScript(text) {
   let ticks = 0;
   let loopFrom = -1;
   let looped = false;
+  let afterIdle = false;       // the last character read was a single "."
   const bad = (at, why) =>
       new Error(`The script has ${JSON.stringify(text[at] ?? "")} at character ${at + 1}: ${why}`);
   const add = (part, at) => {
@@ -87,7 +88,7 @@ export function parseScript(text) {
     if (looped) {
       throw bad(at, "nothing may follow the loop.");
     }
-    if (c === "{" && parts.length > 0 && parts[parts.length - 1] === idle) {
+    if (c === "{" && afterIdle) {
       const run = new RegExp(`^\\{([0-9]{1,${MAX_RUN_DIGITS}})\\}`).exec(text.slice(at, at + 16));
       if (run === null) {
         throw bad(at, `a run of ticks without a key is written ${idle}{N}.`);
@@ -109,6 +110,7 @@ export function parseScript(text) {
     } else {
       throw bad(at, describe());
     }
+    afterIdle = c === idle;
   }
   if (loopFrom >= 0 && !looped) {
     throw bad(text.lastIndexOf("("), "this loop is never closed.");

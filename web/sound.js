@@ -19,17 +19,23 @@ export function buzzerWords() {
   return `${COUNTS[oven.buzzer.tones] ?? oven.buzzer.tones} tones of ${oven.buzzer.hz} Hz`;
 }
 
-// Starts sound at a click or a key press; `shown(on)` says whether it is on.
-export function wakeAudio(shown) {
+// Makes the page's audio, suspended, as the page starts: the first one a
+// browser makes can take a third of a second, which at a first click would
+// hold that click's answer and the ticks behind it.
+export function prepareAudio() {
   const Context = window.AudioContext || window.webkitAudioContext;
   if (audio === null && Context !== undefined) {
     try {
       audio = new Context();
     } catch (error) {
       audio = null;
-      return;
     }
   }
+}
+
+// Starts sound at a click or a key press; `shown(on)` says whether it is on.
+export function wakeAudio(shown) {
+  prepareAudio();
   if (audio !== null && audio.state === "suspended") {
     audio.resume().then(() => shown(audio.state === "running"), () => {});
   }

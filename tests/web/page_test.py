@@ -13,6 +13,7 @@ import http.server
 import json
 import os
 import pathlib
+import random
 import re
 import shutil
 import subprocess
@@ -49,6 +50,42 @@ def replay(script, trace=False):
     if trace:
         return [json.loads(line) for line in output.splitlines()]
     return [COLOUR.sub("", frame) for frame in output.split(FRAME_END)[:-1]]
+
+
+def plain_script(text, rounds=3, most=1000000):
+    """A script as mwc-check prints it, read the plain way: its keys up to
+    and with the first q, or the 1-based place of its first bad character."""
+    keys = ""
+    loop = None       # where the loop began in keys
+    closed = False
+    single_dot = False
+    at = 0
+    while at < len(text):
+        c = text[at]
+        at += 1
+        if c in " \t\n\r\f\v":
+            continue
+        run = re.match(r"\{([0-9]{1,7})\}", text[at - 1:at + 15])
+        if closed:
+            return at
+        if c == "{" and single_dot and run:
+            keys = keys[:-1] + "." * int(run.group(1))
+            at += len(run.group(0)) - 1
+        elif c == "(" and loop is None:
+            loop = len(keys)
+        elif c == ")" and loop is not None and len(keys) > loop:
+            keys += keys[loop:] * (rounds - 1)
+            closed = True
+        elif c in "abcdefq.":
+            keys += c
+        else:
+            return at
+        single_dot = c == "."
+        if len(keys) > most:
+            return at
+    if loop is not None and not closed:
+        return text.rindex("(") + 1
+    return keys[:keys.index("q") + 1] if "q" in keys else keys
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
@@ -537,6 +574,32 @@ class Page(unittest.TestCase):
         within = "const r = arguments[0].getBoundingClientRect();" \
                  "return r.top >= 0 && r.bottom <= window.innerHeight"
         self.assertTrue(self.browser.execute_script(within, alert), "the alert is on screen")
+
+    def test_ScriptParserAgainstAPlainOracle(self):
+        # Random texts of the script's tokens and of bad ones, and long and
+        # deep ones, read by the page and by plain_script: the same keys, or
+        # the same first bad character.
+        rng = random.Random(35)
+        tokens = list("abcdefq.") * 4 + [" ", "\n", "{", "}", "(", ")", "x", ".{", "0", "7",
+                                           "}", ".{0}", ".{12}", ".{3}{2}", "\u00e9", "\x1b"]
+        texts = ["".join(rng.choice(tokens) for _ in range(rng.randrange(1, 30)))
+                 for _ in range(3000)]
+        texts += ["(" * 200000, "(" + "a" * 400000 + ")", ".{1000000}", ".{1000000}a",
+                  "." * 999999 + "(a)", ".{99999999}", "a" * 1000001]
+        said = self.browser.execute_async_script("""
+            const [texts, done] = arguments;
+            import('./scripts.js').then(({parseScript}) => done(texts.map((text) => {
+              try {
+                const keys = parseScript(text);
+                return [keys.length, keys.slice(0, 40), keys.slice(-40)];
+              } catch (error) {
+                return Number(/at character ([0-9]+)/.exec(error.message)[1]);
+              }
+            })));""", texts)
+        for text, page in zip(texts, said):
+            keys = plain_script(text)
+            expected = keys if isinstance(keys, int) else [len(keys), keys[:40], keys[-40:]]
+            self.assertEqual(page, expected, repr(text[:60]))
 
     def test_AlertWithoutTheWebAssembly(self):
         site = tempfile.mkdtemp(prefix="mwc-site-")
