@@ -129,9 +129,7 @@ function setRunning(run) {
   page.run.disabled = run;
   page.pause.disabled = !run;
   page.step.disabled = run;
-  if (!run) {
-    page.rate.textContent = "paused";
-  }
+  page.rate.textContent = run ? "counting" : "paused";
 }
 
 // --- Start-up, scripts and links -------------------------------------------------
@@ -293,6 +291,8 @@ function wire() {
     }
   });
   page.speed.addEventListener("change", () => clock.setSpeed(Number(page.speed.value)));
+  // A page back from the background starts its clock again, not behind.
+  document.addEventListener("visibilitychange", () => clock.setSpeed(clock.speedChosen()));
   page.download.addEventListener("click", scripts.download);
   page.share.addEventListener("click", share);
   page.reset.addEventListener("click", reset);

@@ -46,12 +46,17 @@ let element = null;                   // {box, canvas, width, names}
 let follow = true;                    // the view keeps the newest tick in it
 let dirty = true;
 
-// A colour for each state, from its number: the states are told apart by
-// hue, evenly spaced round the wheel, at two lightnesses in turn.
+// A colour for each state, by its number: a palette told apart at a
+// glance, and hues round the wheel for any state past it.
+const PALETTE = ["#9aa0a6", "#6a1b9a", "#ce93d8", "#00838f", "#80deea", "#2e7d32", "#f4a300",
+                 "#e65100", "#b00020"];
+const HUES = 360;
+
 export function stateColour(number) {
-  const count = oven.states.length;
-  const hue = Math.round(((number - 1) * 360) / count);
-  return `hsl(${hue} 65% ${number % 2 === 0 ? 35 : 50}%)`;
+  if (number >= 1 && number <= PALETTE.length) {
+    return PALETTE[number - 1];
+  }
+  return `hsl(${Math.round((number * HUES) / (oven.states.length + 1)) % HUES} 60% 45%)`;
 }
 
 function slot(index) {
