@@ -46,8 +46,7 @@ void Print_States()
     std::printf("\"states\":[");
     for (int state = Wait_Input; state <= Finished; ++state) {
         std::printf("%s{\"number\":%d,\"name\":\"%s\",\"meaning\":\"%s\"}",
-                    state == Wait_Input ? "" : ",", state, State_Name(state),
-                    State_Meaning(state));
+                    state == Wait_Input ? "" : ",", state, State_Name(state), State_Meaning(state));
     }
     std::printf("],\"start_state\":%d,", System_State());
 }
@@ -56,11 +55,10 @@ void Print_Keys()
 {
     std::printf("\"keys\":[");
     for (const Panel_Key& key : PANEL_KEYS) {
-        std::printf("%s{\"key\":\"%c\",\"does\":\"%s\"}", &key == PANEL_KEYS ? "" : ",",
-                    key.key, key.does);
+        std::printf("%s{\"key\":\"%c\",\"does\":\"%s\"}", &key == PANEL_KEYS ? "" : ",", key.key,
+                    key.does);
     }
-    std::printf("],\"door_key\":\"%c\",\"quit\":\"%c\",\"no_key\":%d,", KEY_DOOR, KEY_QUIT,
-                NO_KEY);
+    std::printf("],\"door_key\":\"%c\",\"quit\":\"%c\",\"no_key\":%d,", KEY_DOOR, KEY_QUIT, NO_KEY);
 }
 
 // What the page says of the oven, and how it reads the tick's outputs.
@@ -75,8 +73,8 @@ void Print_Facts()
     }
     std::printf("],\"max_time_s\":%d,\"ambient_temp_c\":%g,\"max_temp_c\":%g,", MAX_TIME,
                 AMBIENT_TEMP, MAX_TEMP);
-    std::printf("\"buzzer\":{\"tones\":%d,\"hz\":%u,\"tone_ms\":%u,\"pause_ms\":%u},",
-                BUZZER_TONES, BUZZER_FREQUENCY_HZ, BUZZER_TONE_MS, BUZZER_PAUSE_US / US_PER_MS);
+    std::printf("\"buzzer\":{\"tones\":%d,\"hz\":%u,\"tone_ms\":%u,\"pause_ms\":%u},", BUZZER_TONES,
+                BUZZER_FREQUENCY_HZ, BUZZER_TONE_MS, BUZZER_PAUSE_US / US_PER_MS);
     // A frame drawn with the back light on begins with the yellow; the
     // reset ends it.
     std::printf("\"lit\":");
