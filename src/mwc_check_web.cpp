@@ -38,9 +38,9 @@ constexpr char PROGRAM[] = "mwc-check";
 // output, as the C library asks.
 void Buffer_Stdout()
 {
-    static char frames[1 << 16];
     static bool set = false;
     if (!set) {
+        static char frames[1 << 16];
         std::setvbuf(stdout, frames, _IOFBF, sizeof frames);
         set = true;
     }
