@@ -59,8 +59,8 @@ extern "C" __attribute__((export_name("mwc_check_keys"))) char* mwc_check_keys()
 
 // What the worker needs to know of this module, as a JSON line on standard
 // output: the forms of question, with what each means, the buffers' sizes,
-// the descriptors the answers come on, and the exploration's limit. 1 when
-// written, else 0.
+// the descriptors the answers come on, the exploration's limit, and the
+// exit status of a bad question. 1 when written, else 0.
 extern "C" __attribute__((export_name("mwc_check_facts"))) int mwc_check_facts()
 {
     Buffer_Stdout();
@@ -73,8 +73,8 @@ extern "C" __attribute__((export_name("mwc_check_facts"))) int mwc_check_facts()
                     form.meaning.property ? "true" : "false");
     }
     std::printf("],\"question_size\":%zu,\"keys_size\":%zu,\"answer_fd\":%d,\"json_fd\":%d,"
-                "\"max_configurations\":%zu}\n",
-                TEXT_SIZE, KEYS_SIZE, ANSWER_FD, JSON_FD, DEFAULT_MAX_CONFIGURATIONS);
+                "\"max_configurations\":%zu,\"bad_question\":%d}\n",
+                TEXT_SIZE, KEYS_SIZE, ANSWER_FD, JSON_FD, DEFAULT_MAX_CONFIGURATIONS, BAD_QUESTION);
     return std::fflush(stdout) == 0 ? 1 : 0;
 }
 

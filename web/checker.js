@@ -7,7 +7,6 @@
 // said on standard error.
 import {STDERR, STDOUT, takeText, wasiImports} from "./wasi.js";
 
-const BAD_QUESTION = 2;
 let checker = null;
 let loading = null;            // the module's load, begun at the first message
 let facts = null;
@@ -47,7 +46,7 @@ function put(at, text, size) {
 }
 
 function refused(errors) {
-  return {status: BAD_QUESTION, answer: "", json: "", errors};
+  return {status: facts.bad_question, answer: "", json: "", errors};
 }
 
 function ask({form, question, max}) {

@@ -166,7 +166,9 @@ function alertScript(message) {
   page.scriptAlert.textContent = message;
   page.scriptAlert.hidden = message === "";
   if (message !== "") {
-    page.scriptAlert.scrollIntoView({block: "nearest"});
+    // In the middle of the screen: text that comes in later above it (the
+    // checker's examples) moves it, but not off the screen.
+    page.scriptAlert.scrollIntoView({block: "center"});
   }
 }
 

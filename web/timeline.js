@@ -45,6 +45,7 @@ let chosen = 0;                       // the chosen tick, 0 for none
 let element = null;                   // {box, canvas, width, names}
 let follow = true;                    // the view keeps the newest tick in it
 let dirty = true;
+let dropped = 0;                      // the oldest ticks let go since the last drawing
 
 // A colour for each state, by its number: a palette told apart at a
 // glance, and hues round the wheel for any state past it.
@@ -84,6 +85,7 @@ export function addTick(trace, line, key, from) {
   if (store.kept === CAPACITY) {
     at = store.first;
     store.first = (store.first + 1) % CAPACITY;
+    dropped++;
   } else {
     store.kept++;
   }
@@ -107,6 +109,7 @@ export function addTick(trace, line, key, from) {
 
 export function clear() {
   Object.assign(store, {first: 0, kept: 0, ticks: 0});
+  dropped = 0;
   store.lines.fill(undefined);
   timeScale = MIN_TIME_SCALE_S;
   startedBefore = false;
@@ -252,7 +255,10 @@ export function draw() {
   width.style.width = `${total}px`;
   if (follow) {
     box.scrollLeft = total;
+  } else if (dropped > 0) {
+    box.scrollLeft -= dropped * COLUMN_PX; // the ticks in view stay in view
   }
+  dropped = 0;
   const scale = window.devicePixelRatio || 1;
   const cssWidth = box.clientWidth;
   const tops = laneTops();

@@ -562,6 +562,9 @@ class Page(unittest.TestCase):
         self.browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
             "width": 1280, "height": 800, "deviceScaleFactor": 1, "mobile": False})
         self.pause()
+        # The page whole: the checker's forms, and the examples made of them.
+        WebDriverWait(self.browser, WAIT_S).until(
+            lambda b: b.find_elements(By.CSS_SELECTOR, "#question-form option"))
         ticks = self.text("tick")
         big = pathlib.Path(self.downloads, "big.keys")
         big.write_bytes(b"." * (3 << 19))
