@@ -88,6 +88,17 @@ def plain_script(text, rounds=3, most=1000000):
     return keys[:keys.index("q") + 1] if "q" in keys else keys
 
 
+# The transition taken, label and all, is in the diagram's box when it fits.
+IN_THE_BOX = """
+    const box = document.getElementById('diagram');
+    const view = box.getBoundingClientRect();
+    const edge = box.querySelector('g.edge.taken').getBoundingClientRect();
+    const [right, bottom] = [view.left + box.clientWidth, view.top + box.clientHeight];
+    const fits = edge.width <= box.clientWidth && edge.height <= box.clientHeight;
+    return !fits || (edge.left >= view.left && edge.right <= right &&
+                     edge.top >= view.top && edge.bottom <= bottom);"""
+
+
 class Quiet(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
@@ -154,6 +165,7 @@ class Page(unittest.TestCase):
                     self.click(f"key-{key}")
             self.click("step")
             self.assertEqual(len(self.lit("g.edge.taken")), 1, "the one transition taken")
+            self.assertTrue(self.browser.execute_script(IN_THE_BOX), "the transition in view")
             seen.append((self.text("panel"), self.text("state"),
                          "open" in self.browser.find_element(By.ID, "door").get_attribute("class")))
         return seen
